@@ -1,0 +1,64 @@
+// One open serial port: line settings, one time-out for every wait, the checksum flag and the
+// ASCII command transaction. Blocking I/O on termios; all operations report only true/false.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace odel {
+
+// Told every byte written to and read from a port, with a monotonic timestamp in microseconds.
+class TrafficObserver {
+public:
+    virtual ~TrafficObserver() = default;
+    virtual void BytesWritten(const std::uint8_t* data, std::size_t count, std::int64_t usec) = 0;
+    virtual void BytesRead(const std::uint8_t* data, std::size_t count, std::int64_t usec) = 0;
+};
+
+class SerialPort {
+public:
+    // Why the last Open failed.
+    enum class OpenError { None, NotPresent, Busy, NoPermission, Other };
+
+    explicit SerialPort(std::string portName);
+    ~SerialPort();
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    bool Open();
+    bool Close();
+    bool IsOpen() const;
+    OpenError LastOpenError() const;
+
+    // parity: 0 none; stopBits: 0 one stop bit (the codes the callers pass).
+    bool SetLineSettings(int baud, std::uint8_t dataBits, std::uint8_t parity, std::uint8_t stopBits);
+    void GetLineSettings(int& baud, std::uint8_t& dataBits, std::uint8_t& parity,
+                         std::uint8_t& stopBits) const;
+    bool SetTimeout(int ms);
+    int GetTimeout() const;
+    std::string GetPortName() const;
+
+    bool WriteText(const std::string& text);
+    bool WriteBytes(std::size_t count, const std::uint8_t* buffer);
+    bool ReadBytes(std::size_t count, std::uint8_t* buffer);
+    // Appends up to limit-1 characters (terminator included) to dest; see the .cpp for the rules.
+    bool ReadLine(int limit, std::string& dest);
+
+    void SetChecksum(std::uint8_t flag);
+    std::uint8_t GetChecksum() const;
+
+    static int ComputeChecksum(const std::string& text);
+    static void AppendChecksum(std::string& command);
+    static bool VerifyChecksum(std::string& reply);
+    // One exchange. command may gain its checksum digits; reply receives what arrived (append).
+    bool Transact(std::string& command, int limit, std::string* reply);
+
+    void SetObserver(TrafficObserver* observer);
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
+}  // namespace odel

@@ -1,0 +1,48 @@
+// Every modal message, question, file dialog and modal form of the program goes through here,
+// so tests can install a recorder that answers from a script and keeps every text shown.
+#pragma once
+
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+namespace odel::ui {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Message dialogs with one OK button, of the given type.
+    virtual void error(const QString& text) = 0;
+    virtual void warning(const QString& text) = 0;
+    virtual void information(const QString& text) = 0;
+    // Yes/No question; true for Yes.
+    virtual bool question(const QString& text) = 0;
+    // Plain message box with a caption and an OK button.
+    virtual void messageBox(const QString& text, const QString& caption) = 0;
+    // File dialogs; an empty result means Cancel.
+    virtual QString openFile(QWidget* parent, const QString& defaultName, const QString& filter) = 0;
+    virtual QString saveFile(QWidget* parent, const QString& defaultName, const QString& filter) = 0;
+    // Shows one of our own forms modally and returns its QDialog result code.
+    virtual int exec(QDialog* dialog) = 0;
+};
+
+// The installed implementation (the real one unless a test installed its own).
+Dialogs& dialogs();
+// Installs d (not owned); nullptr restores the real dialogs.
+void setDialogs(Dialogs* d);
+
+// The production implementation: QMessageBox, QFileDialog, QDialog::exec.
+class QtDialogs : public Dialogs {
+public:
+    void error(const QString& text) override;
+    void warning(const QString& text) override;
+    void information(const QString& text) override;
+    bool question(const QString& text) override;
+    void messageBox(const QString& text, const QString& caption) override;
+    QString openFile(QWidget* parent, const QString& defaultName, const QString& filter) override;
+    QString saveFile(QWidget* parent, const QString& defaultName, const QString& filter) override;
+    int exec(QDialog* dialog) override;
+};
+
+}  // namespace odel::ui

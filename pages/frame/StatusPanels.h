@@ -1,0 +1,30 @@
+// The main window's status bar statbarMain with its three panels: 0 messages, 1 the link
+// heartbeat drawn as one of four icons chosen by its text "0".."3", 2 never written.
+#pragma once
+
+#include <QStatusBar>
+#include <QString>
+
+class QLabel;
+
+namespace odel::ui {
+
+class HeartbeatPanel;
+
+class StatusPanels : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit StatusPanels(QWidget* parent = nullptr);
+
+    QString panelText(int index) const;
+    void setPanelText(int index, const QString& text);
+    // Index of the heartbeat icon drawn for panel 1: 0..3 (text "0", "1", "2", anything else).
+    int heartbeatImage() const;
+
+private:
+    QLabel* panel0_;
+    HeartbeatPanel* panel1_;
+    QLabel* panel2_;
+};
+
+}  // namespace odel::ui

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test suite; then builds the
+# non-GUI suites once more with AddressSanitizer + UndefinedBehaviorSanitizer and runs them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/deps.sh
+JOBS=$(nproc)
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$JOBS"
+(cd build && ctest --output-on-failure -j "$JOBS")
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DODEL_GUI=OFF -DODEL_SANITIZE=ON
+cmake --build build-asan -j "$JOBS"
+(cd build-asan && ctest --output-on-failure -j "$JOBS")
