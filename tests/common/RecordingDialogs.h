@@ -1,0 +1,77 @@
+// Test double of the dialog seam: keeps every text shown, answers questions and file dialogs
+// from a script, and hands our own modal forms to a handler instead of running them.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+
+#include "pages/frame/Dialogs.h"
+
+namespace odel::test {
+
+struct ShownMessage {
+    QString kind;  // "error", "warning", "information", "question", "messageBox", "open", "save", "exec"
+    QString text;  // message text, file-dialog default name, or the form's objectName
+    QString caption;
+};
+
+class RecordingDialogs : public odel::ui::Dialogs {
+public:
+    RecordingDialogs() { odel::ui::setDialogs(this); }
+    ~RecordingDialogs() override { odel::ui::setDialogs(nullptr); }
+
+    std::vector<ShownMessage> shown;
+    std::deque<bool> questionAnswers;  // default Yes when empty
+    std::deque<QString> fileAnswers;   // default Cancel ("") when empty
+    // Runs our own modal forms; default: Accepted without showing them.
+    std::function<int(QDialog*)> execHandler;
+
+    void error(const QString& t) override { shown.push_back({"error", t, {}}); }
+    void warning(const QString& t) override { shown.push_back({"warning", t, {}}); }
+    void information(const QString& t) override { shown.push_back({"information", t, {}}); }
+    bool question(const QString& t) override {
+        shown.push_back({"question", t, {}});
+        if (questionAnswers.empty()) return true;
+        bool a = questionAnswers.front();
+        questionAnswers.pop_front();
+        return a;
+    }
+    void messageBox(const QString& t, const QString& c) override {
+        shown.push_back({"messageBox", t, c});
+    }
+    QString openFile(QWidget*, const QString& def, const QString&) override {
+        shown.push_back({"open", def, {}});
+        return nextFile();
+    }
+    QString saveFile(QWidget*, const QString& def, const QString&) override {
+        shown.push_back({"save", def, {}});
+        return nextFile();
+    }
+    int exec(QDialog* d) override {
+        shown.push_back({"exec", d->objectName(), d->windowTitle()});
+        return execHandler ? execHandler(d) : QDialog::Accepted;
+    }
+
+    // Texts of the messages of one kind, in order.
+    QStringList texts(const QString& kind) const {
+        QStringList out;
+        for (const auto& m : shown)
+            if (m.kind == kind) out << m.text;
+        return out;
+    }
+    void clear() { shown.clear(); }
+
+private:
+    QString nextFile() {
+        if (fileAnswers.empty()) return {};
+        QString f = fileAnswers.front();
+        fileAnswers.pop_front();
+        return f;
+    }
+};
+
+}  // namespace odel::test
