@@ -2,6 +2,7 @@
 // followed by its receive call. Coil and register numbers count from 1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -13,10 +14,19 @@ class ModbusMaster {
 public:
     explicit ModbusMaster(SerialPort* port);
 
+    // Largest data answer accepted: address, function, count, data and CRC fill 256 bytes.
+    static constexpr int kMaxDataBytes = 251;
+    // The two-argument receive calls need a data buffer of at least kReceiveBufferSize bytes;
+    // the overloads with a capacity fail when the announced count does not fit it.
+    static constexpr std::size_t kReceiveBufferSize = 256;
+
+    // Slave 0..255; coil/register 1..65536; count and value 0..65535. Outside: false, nothing sent.
     bool RequestReadCoils(int slave, int firstCoil, int count);
     bool ReceiveReadCoils(std::uint8_t* data, int& byteCount);
+    bool ReceiveReadCoils(std::uint8_t* data, std::size_t capacity, int& byteCount);
     bool RequestReadRegisters(int slave, int firstRegister, int count);
     bool ReceiveReadRegisters(std::uint8_t* data, int& byteCount);
+    bool ReceiveReadRegisters(std::uint8_t* data, std::size_t capacity, int& byteCount);
     bool RequestWriteCoil(int slave, int coil, bool on);
     bool ReceiveWriteCoil();
     bool RequestWriteRegister(int slave, int reg, int value);
@@ -31,6 +41,12 @@ public:
     void SetPort(SerialPort* port) { port_ = port; }
 
 private:
+    bool SendRequest(int slave, int function, int address, int value);
+    void Purge();
+    bool ReceiveData(std::uint8_t* data, std::size_t capacity, int& byteCount);
+    bool ReceiveEcho();
+    bool FunctionMatches() const;
+
     SerialPort* port_;
     int delay_ = 20;
     std::string request_;

@@ -45,6 +45,9 @@ public:
     // Appends up to limit-1 characters (terminator included) to dest; see the .cpp for the rules.
     bool ReadLine(int limit, std::string& dest);
 
+    // Discards whatever the driver has received but nobody has read yet.
+    bool FlushInput();
+
     void SetChecksum(std::uint8_t flag);
     std::uint8_t GetChecksum() const;
 

@@ -32,11 +32,14 @@ public:
         tcsetattr(slave_, TCSANOW, &t);
         thread_ = std::thread([this] { Run(); });
     }
-    ~ScriptedPeer() {
+    ~ScriptedPeer() { hangUp(); }
+    // Stops answering and closes both sides: the device vanishes as an unplugged adapter does.
+    void hangUp() {
         stop_ = true;
         if (thread_.joinable()) thread_.join();
         if (master_ >= 0) close(master_);
         if (slave_ >= 0) close(slave_);
+        master_ = slave_ = -1;
     }
     ScriptedPeer(const ScriptedPeer&) = delete;
     ScriptedPeer& operator=(const ScriptedPeer&) = delete;
@@ -48,6 +51,20 @@ public:
     void setHandler(Handler h) {
         std::lock_guard<std::mutex> lock(mu_);
         handler_ = std::move(h);
+    }
+    // Binary framing instead of lines: every frameSize bytes received form one frame, given to
+    // the handler (frameSize 0 goes back to CR-terminated lines). Used for Modbus RTU requests.
+    void setFrameHandler(std::size_t frameSize, Handler h) {
+        std::lock_guard<std::mutex> lock(mu_);
+        frameSize_ = frameSize;
+        handler_ = std::move(h);
+    }
+    // Most general form: called after every received byte with the bytes not yet consumed; the
+    // handler clears (or trims) `pending` when it has taken a message and returns the answer.
+    using StreamHandler = std::function<std::optional<std::string>(std::string& pending)>;
+    void setStreamHandler(StreamHandler h) {
+        std::lock_guard<std::mutex> lock(mu_);
+        stream_ = std::move(h);
     }
     // Queues the answer to the next line (used when no handler is set); "" answers nothing.
     void replyNext(std::string bytes) {
@@ -93,14 +110,18 @@ private:
                     std::lock_guard<std::mutex> lock(mu_);
                     received_.push_back(buf[i]);
                     line.push_back(buf[i]);
-                    if (buf[i] != '\r') continue;
-                    if (handler_) {
-                        answer = handler_(line);
-                    } else if (!queue_.empty()) {
-                        answer = queue_.front();
-                        queue_.pop_front();
+                    if (stream_) {
+                        answer = stream_(line);
+                    } else {
+                        if (frameSize_ > 0 ? line.size() < frameSize_ : buf[i] != '\r') continue;
+                        if (handler_) {
+                            answer = handler_(line);
+                        } else if (!queue_.empty()) {
+                            answer = queue_.front();
+                            queue_.pop_front();
+                        }
+                        line.clear();
                     }
-                    line.clear();
                 }
                 if (answer && !answer->empty()) send(*answer);
             }
@@ -114,6 +135,8 @@ private:
     std::atomic<bool> stop_{false};
     std::mutex mu_;
     Handler handler_;
+    StreamHandler stream_;
+    std::size_t frameSize_ = 0;
     std::deque<std::string> queue_;
     std::string received_;
 };

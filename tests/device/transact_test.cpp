@@ -1,0 +1,153 @@
+// The ASCII transaction: checksum helpers and Transact against a scripted peer.
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "device/serial_test_link.h"
+
+using odel::SerialPort;
+using odel::test::ElapsedMs;
+using odel::test::OpenLink;
+using odel::test::ScriptedPeer;
+
+TEST(Checksum, ComputeAppendVerify) {
+    EXPECT_EQ(SerialPort::ComputeChecksum("$012"), 0xB7);
+    EXPECT_EQ(SerialPort::ComputeChecksum(""), 0);
+    EXPECT_EQ(SerialPort::ComputeChecksum(std::string(3, '\x7F') + "\x7F"), (4 * 0x7F) % 256);
+
+    std::string cmd = "$012\r";
+    SerialPort::AppendChecksum(cmd);
+    EXPECT_EQ(cmd, "$012B7\r");
+
+    struct Case {
+        std::string reply;
+        bool ok;
+        std::string after;
+    };
+    const std::vector<Case> cases = {
+        {"!01\r", false, "!01\r"},                // 4 characters: too short
+        {"!0186\r", false, "!0\r"},               // wrong sum: three characters gone
+        {"!0182\r", true, "!01\r"},               // '!'+'0'+'1' = 0x82
+        {"!01400600C7\r", false, "!01400600"},    // wrong digits
+        {"!01400600AC\r", true, "!01400600\r"},
+        {"!01400600ac\r", true, "!01400600\r"},   // lower-case digits read as hex
+        {"!0140060ZZ\r", false, "!0140060"},      // not hex at all
+    };
+    for (const auto& c : cases) {
+        std::string r = c.reply;
+        EXPECT_EQ(SerialPort::VerifyChecksum(r), c.ok) << c.reply;
+        if (c.ok) {
+            EXPECT_EQ(r, c.after) << c.reply;
+        }
+    }
+    std::string shortReply = "!01\r";
+    EXPECT_FALSE(SerialPort::VerifyChecksum(shortReply));
+    EXPECT_EQ(shortReply, "!01\r");  // untouched when too short
+}
+
+namespace {
+
+struct TransactCase {
+    const char* name;
+    std::uint8_t checksum;
+    std::string command;
+    std::string answer;  // "" = silent
+    bool ok;
+    std::string wire;    // what the module receives
+    std::string reply;   // the reply text afterwards
+};
+
+}  // namespace
+
+TEST(Transact, Table) {
+    const std::string sixtyTwo(62, '7');
+    const std::vector<TransactCase> cases = {
+        {"plain", 0, "$012\r", "!01400600\r", true, "$012\r", "!01400600\r"},
+        {"data reply", 0, "#01\r", ">+01.234\r", true, "#01\r", ">+01.234\r"},
+        {"rejected", 0, "$01M\r", "?01\r", false, "$01M\r", "?01\r"},
+        {"other lead", 0, "$01M\r", "*01\r", false, "$01M\r", "*01\r"},
+        {"timeout", 0, "$01M\r", "", false, "$01M\r", ""},
+        {"63 characters", 0, "#01\r", ">" + sixtyTwo.substr(1) + "\r", true, "#01\r",
+         ">" + sixtyTwo.substr(1) + "\r"},
+        {"64 characters", 0, "#01\r", ">" + sixtyTwo + "\r", false, "#01\r", ">" + sixtyTwo},
+        {"checksum", 1, "$012\r", "!01400600AC\r", true, "$012B7\r", "!01400600\r"},
+        {"checksum short", 1, "$012\r", "!01\r", false, "$012B7\r", "!01\r"},
+        {"checksum wrong", 1, "$012\r", "!01400600AD\r", false, "$012B7\r", "!01400600"},
+        {"checksum missing", 1, "$01M\r", "!017352\r", false, "$01MD2\r", "!0173"},
+        {"checksum rejected", 1, "$01M\r", "?01A0\r", false, "$01MD2\r", "?01A0\r"},
+    };
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    auto link = OpenLink(peer.path(), 40);
+    for (const auto& c : cases) {
+        peer.clearReceived();
+        peer.replyNext(c.answer);
+        link->SetChecksum(c.checksum);
+        std::string command = c.command, reply;
+        EXPECT_EQ(link->Transact(command, 64, &reply), c.ok) << c.name;
+        EXPECT_EQ(command, c.wire) << c.name;
+        ASSERT_TRUE(peer.waitReceived(c.wire.size())) << c.name;
+        EXPECT_EQ(peer.received(), c.wire) << c.name;
+        EXPECT_EQ(reply, c.reply) << c.name;
+        std::uint8_t b;
+        while (link->ReadBytes(1, &b)) {
+        }
+    }
+}
+
+TEST(Transact, NoReplyTextWritesButFails) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    auto link = OpenLink(peer.path());
+    std::string command = "$01M\r";
+    EXPECT_FALSE(link->Transact(command, 64, nullptr));
+    ASSERT_TRUE(peer.waitReceived(5));
+    EXPECT_EQ(peer.received(), "$01M\r");
+}
+
+TEST(Transact, ReplySplitOverTime) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    auto link = OpenLink(peer.path(), 80);
+    std::thread module([&] {
+        if (!peer.waitReceived(4)) return;
+        peer.send(">+01.2");
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        peer.send("34+05");
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        peer.send(".678\r");
+    });
+    std::string command = "#01\r", reply;
+    EXPECT_TRUE(link->Transact(command, 64, &reply));
+    EXPECT_EQ(reply, ">+01.234+05.678\r");
+    module.join();
+}
+
+TEST(Transact, TimeoutCostsAboutT) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    auto link = OpenLink(peer.path(), 80);
+    std::string command = "$05M\r", reply;
+    bool ok = true;
+    long long ms = ElapsedMs([&] { ok = link->Transact(command, 64, &reply); });
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(reply.empty());
+    EXPECT_GE(ms, 78);
+    EXPECT_LT(ms, 300);
+}
+
+TEST(Transact, TerminalLimit) {
+    // The terminal reads with 60: 59 characters pass, 60 do not.
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    auto link = OpenLink(peer.path(), 40);
+    peer.replyNext(">" + std::string(57, '1') + "\r");
+    std::string command = "#01\r", reply;
+    EXPECT_TRUE(link->Transact(command, 60, &reply));
+    peer.replyNext(">" + std::string(58, '1') + "\r");
+    command = "#01\r";
+    reply.clear();
+    EXPECT_FALSE(link->Transact(command, 60, &reply));
+    EXPECT_EQ(reply.size(), 59u);
+}
