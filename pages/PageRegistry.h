@@ -7,6 +7,8 @@
 
 #include <functional>
 
+class QWidget;
+
 namespace odel::ui {
 
 class ModulePage;
