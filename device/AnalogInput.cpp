@@ -47,7 +47,10 @@ bool AnalogInputGroup::SetChannelRange(int channel, const std::string& code) {
 bool AnalogInputGroup::ReadChannelRange(int channel, std::string& code) {
     std::string reply;
     if (!Send(port_, reply, "$%s8C%d\r", address_.c_str(), channel)) return false;
-    code = From(reply, 6);
+    // The range code follows the "R" after the channel ("!AACnRcc"); modules that echo the
+    // command letter ("!AA8CnRcc") put it one place later, so cut after the "R" when present.
+    std::size_t r = reply.find_first_of("Rr", 5);
+    code = From(reply, r != std::string::npos ? r + 1 : 6);
     return true;
 }
 
