@@ -98,8 +98,16 @@ struct ModuleState {
     // Main units: slot table payload of "$AAT" (8 or 16 characters).
     std::string slotTable;
 
-    // Firmware download of a main unit: every transfer ended with "&00E", in order.
+    // Firmware download of a main unit: every transfer ended with "&00E", in order (blocks
+    // joined by number), and the loader state of the transfer in progress.
     std::vector<std::string> downloads;
+    bool loaderActive = false;
+    std::vector<std::string> pendingBlocks;  // 128-byte blocks received so far, by number
+    int badBlocks = 0;                       // blocks refused for a wrong sum
+
+    // 7364 communication safety (Modbus registers 215/216).
+    bool safetyEnabled = false;
+    bool safetyTriggered = false;
 
     // Run-time fault (see FaultSpec).
     FaultSpec fault;

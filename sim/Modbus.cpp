@@ -1,0 +1,215 @@
+// Modbus RTU side of the simulated modules (functions 01, 03, 05, 06) and their live data.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "sim/SimInternal.h"
+
+namespace odel::sim {
+
+namespace {
+
+enum : int { kIllegalFunction = 1, kIllegalAddress = 2, kIllegalValue = 3 };
+
+int firmwareRegister(const std::string& text) {
+    // "A1.20" -> 0x0120: the digits before and after the dot, each read as hex.
+    auto dot = text.find('.');
+    std::string major = dot == std::string::npos ? text : text.substr(0, dot);
+    std::string minor = dot == std::string::npos ? "" : text.substr(dot + 1);
+    auto digits = [](const std::string& s) {
+        std::string d;
+        for (char c : s)
+            if (std::isdigit(static_cast<unsigned char>(c))) d += c;
+        return d.empty() ? 0 : static_cast<int>(std::strtol(d.c_str(), nullptr, 16)) & 0xFF;
+    };
+    return digits(major) << 8 | digits(minor);
+}
+
+int nameRegister(const std::string& model, int which) {
+    if (which == 0) return static_cast<int>(std::strtol(model.substr(0, 4).c_str(), nullptr, 16));
+    return model.size() > 4 ? static_cast<unsigned char>(model[4]) << 8 : 0;
+}
+
+Span ao4Span(int code) {
+    if (code == 0x30) return {0, 20};
+    if (code == 0x31) return {4, 20};
+    return {-10, 10};
+}
+
+// Register number as the maps count it (from 1); nullopt for an address the module lacks.
+std::optional<int> readRegister(const ModuleState& m, const ModelInfo& info, int reg) {
+    if (reg == 211 || reg == 212) return nameRegister(m.model, reg - 211);
+    if (reg == 213) return firmwareRegister(m.firmware);
+    if (info.family == Family::AiMulti) {
+        if (reg >= 1 && reg <= m.channels) {
+            Span s = rangeSpan(m.ranges[reg - 1]);
+            double raw = (m.values[reg - 1] - s.low) * 65535.0 / (s.high - s.low);
+            return static_cast<int>(std::clamp(std::lround(raw), 0L, 65535L));
+        }
+        if (reg >= 201 && reg <= 200 + m.channels) return m.ranges[reg - 201];
+        if (reg == 221) return m.enableMask;
+    } else if (info.family == Family::Ao4) {
+        if (reg >= 1 && reg <= 4) {
+            Span s = ao4Span(m.aoRanges[reg - 1]);
+            return static_cast<int>((m.aoValues[reg - 1] - s.low) * 4095.0 / (s.high - s.low));
+        }
+        if (reg >= 201 && reg <= 204) return m.aoRanges[reg - 201];
+        if (reg == 214) return 0;
+        if (reg == 215) return m.safetyEnabled ? 1 : 0;
+        if (reg == 216) return m.safetyTriggered ? 1 : 0;
+    }
+    return std::nullopt;
+}
+
+int writeRegister(ModuleState& m, const ModelInfo& info, int reg, int value) {
+    if (info.family == Family::AiMulti) {
+        if (reg >= 201 && reg <= 200 + m.channels) {
+            bool known = info.ranges.empty() ||
+                         std::find(info.ranges.begin(), info.ranges.end(), value) != info.ranges.end();
+            if (!known) return kIllegalValue;
+            m.ranges[reg - 201] = value;
+            return 0;
+        }
+        if (reg == 221) {
+            m.enableMask = value & ((1 << m.channels) - 1);
+            return 0;
+        }
+    } else if (info.family == Family::Ao4) {
+        if (reg >= 1 && reg <= 4) {
+            if (value > 4095) return kIllegalValue;
+            Span s = ao4Span(m.aoRanges[reg - 1]);
+            m.aoValues[reg - 1] = s.low + value * (s.high - s.low) / 4095.0;
+            return 0;
+        }
+        if (reg >= 201 && reg <= 204) {
+            if (value < 0x30 || value > 0x32) return kIllegalValue;
+            m.aoRanges[reg - 201] = value;
+            return 0;
+        }
+    }
+    return kIllegalAddress;
+}
+
+std::optional<bool> readCoil(const ModuleState& m, const ModelInfo& info, int coil) {
+    if (info.family == Family::AiMulti) {
+        if (coil >= 201 && coil <= 200 + m.channels) return m.burnout[coil - 201];
+    } else if (info.family == Family::Ao4) {
+        if (coil >= 1 && coil <= 4) return (m.digitalInputs >> (coil - 1)) & 1;
+    } else if (info.family == Family::Dio) {
+        if (coil >= 1 && coil <= info.inputs) return (m.digitalInputs >> (coil - 1)) & 1;
+        if (coil >= 17 && coil < 17 + info.outputs) return (m.digitalOutputs >> (coil - 17)) & 1;
+    }
+    return std::nullopt;
+}
+
+std::string exception(const std::string& frame, int code) {
+    std::string out;
+    out += frame[0];
+    out += static_cast<char>(static_cast<unsigned char>(frame[1]) | 0x80);
+    out += static_cast<char>(code);
+    return out;
+}
+
+}  // namespace
+
+std::uint16_t modbusCrc(const std::uint8_t* data, std::size_t len) {
+    std::uint16_t crc = 0xFFFF;
+    for (std::size_t i = 0; i < len; ++i) {
+        crc ^= data[i];
+        for (int b = 0; b < 8; ++b) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return crc;
+}
+
+std::optional<std::string> handleModbus(ModuleState& m, const std::string& frame) {
+    const ModelInfo* info = findModel(m.model);
+    if (!info || frame.size() < 2) return std::nullopt;
+    auto u8 = [&](std::size_t i) { return static_cast<int>(static_cast<unsigned char>(frame[i])); };
+    int function = u8(1);
+    if (frame.size() != 6 || (function != 1 && function != 3 && function != 5 && function != 6))
+        return exception(frame, kIllegalFunction);
+    int first = (u8(2) << 8 | u8(3)) + 1;  // maps count from 1
+    int value = u8(4) << 8 | u8(5);
+    std::string out = frame.substr(0, 2);
+    switch (function) {
+        case 1: {
+            if (value < 1 || value > 2000) return exception(frame, kIllegalValue);
+            std::string data((value + 7) / 8, '\0');
+            for (int i = 0; i < value; ++i) {
+                auto bit = readCoil(m, *info, first + i);
+                if (!bit) return exception(frame, kIllegalAddress);
+                if (*bit) data[i / 8] = static_cast<char>(data[i / 8] | (1 << (i % 8)));
+            }
+            out += static_cast<char>(data.size());
+            return out + data;
+        }
+        case 3: {
+            if (value < 1 || value > 125) return exception(frame, kIllegalValue);
+            std::string data;
+            for (int i = 0; i < value; ++i) {
+                auto reg = readRegister(m, *info, first + i);
+                if (!reg) return exception(frame, kIllegalAddress);
+                data += static_cast<char>((*reg >> 8) & 0xFF);
+                data += static_cast<char>(*reg & 0xFF);
+            }
+            out += static_cast<char>(data.size());
+            return out + data;
+        }
+        case 5: {
+            if (value != 0xFF00 && value != 0x0000) return exception(frame, kIllegalValue);
+            if (info->family != Family::Dio || first < 17 || first >= 17 + info->outputs)
+                return exception(frame, kIllegalAddress);
+            int bit = 1 << (first - 17);
+            m.digitalOutputs = value ? (m.digitalOutputs | bit) : (m.digitalOutputs & ~bit);
+            return frame;
+        }
+        default: {
+            int err = writeRegister(m, *info, first, value);
+            if (err) return exception(frame, err);
+            return frame;
+        }
+    }
+}
+
+void advanceLive(ModuleState& m, double t, double dt) {
+    if (!m.live) return;
+    const ModelInfo* info = findModel(m.model);
+    if (!info) return;
+    switch (info->family) {
+        case Family::AiMulti:
+        case Family::AiSingle:
+        case Family::StrainGauge:
+            for (int i = 0; i < std::max(1, m.channels) && i < 8; ++i) {
+                Span s = rangeSpan(info->family == Family::AiMulti ? m.ranges[i] : m.typeCode);
+                double mid = (s.low + s.high) / 2, amp = (s.high - s.low) * 0.3;
+                double noise = (std::rand() % 1001 - 500) / 500.0 * (s.high - s.low) * 0.002;
+                m.values[i] = mid + amp * std::sin(t * 0.4 + i * 0.8) + noise;
+            }
+            m.cjc = 25.0 + 0.5 * std::sin(t * 0.05);
+            if (info->family != Family::AiMulti && std::fmod(t, 3.0) < dt) ++m.eventCounter;
+            break;
+        case Family::Dio:
+        case Family::Ao4:
+            if (std::fmod(t, 1.0) < dt) {
+                int bits = info->family == Family::Ao4 ? 4 : std::max(1, info->inputs);
+                m.digitalInputs ^= 1 << (static_cast<int>(t) % bits);
+            }
+            break;
+        case Family::Counter:
+            for (int n = 0; n < 2; ++n) {
+                if (!m.counting[n]) continue;
+                std::uint64_t add = static_cast<std::uint64_t>(std::max(1.0, dt * 100 * (n + 1)));
+                std::uint64_t next = m.counts[n] + add;
+                if (next > m.maxCount[n]) {
+                    next %= static_cast<std::uint64_t>(m.maxCount[n]) + 1;
+                    m.overflow[n] = true;
+                }
+                m.counts[n] = static_cast<std::uint32_t>(next);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace odel::sim
