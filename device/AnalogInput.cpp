@@ -217,11 +217,17 @@ bool AiAlarmModule::SetCjcOffset(const std::string& sign, const std::string& val
     return ai_.SetCjcOffset(sign, value);
 }
 
-bool AiAlarmModule::ReadCjc(std::string& value) { return ai_.ReadCjc(value); }
+bool AiAlarmModule::ReadCjc(std::string& value) {
+    return ai_.ReadCjc(value);
+}
 
-bool AiAlarmModule::ReadEventCounter(std::string& count) { return alarm_.ReadEventCounter(count); }
+bool AiAlarmModule::ReadEventCounter(std::string& count) {
+    return alarm_.ReadEventCounter(count);
+}
 
-bool AiAlarmModule::ClearEventCounter() { return alarm_.ClearEventCounter(); }
+bool AiAlarmModule::ClearEventCounter() {
+    return alarm_.ClearEventCounter();
+}
 
 Module7341L::Module7341L(SerialPort* port, const std::string& address)
     : AiAlarmModule(port, address) {}
@@ -237,9 +243,13 @@ bool AiAlarmModuleNoCjc::SetAddress(const std::string& address) {
     return AiAlarmModule::SetAddress(address);
 }
 
-bool AiAlarmModuleNoCjc::SetCjcOffset(const std::string&, const std::string&) { return false; }
+bool AiAlarmModuleNoCjc::SetCjcOffset(const std::string&, const std::string&) {
+    return false;
+}
 
-bool AiAlarmModuleNoCjc::ReadCjc(std::string&) { return false; }
+bool AiAlarmModuleNoCjc::ReadCjc(std::string&) {
+    return false;
+}
 
 Module7349::Module7349(SerialPort* port, const std::string& address)
     : AiAlarmModuleNoCjc(port, address), gauge_(port, address) {}

@@ -10,7 +10,7 @@
 namespace odel {
 
 class AnalogInputGroup : public CommandGroup {
-public:
+  public:
     using CommandGroup::CommandGroup;
 
     bool SpanCalibrate();
@@ -32,7 +32,7 @@ public:
 };
 
 class AlarmGroup : public CommandGroup {
-public:
+  public:
     using CommandGroup::CommandGroup;
 
     // "M" momentary, "L" latch.
@@ -52,7 +52,7 @@ public:
 
 // The excitation/analog output of the strain-gauge module.
 class StrainGaugeGroup : public CommandGroup {
-public:
+  public:
     using CommandGroup::CommandGroup;
 
     bool SetOutputValue(const std::string& value);
@@ -64,7 +64,7 @@ public:
 };
 
 class AiModule : public ModuleBase {
-public:
+  public:
     explicit AiModule(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -90,12 +90,12 @@ public:
         return ai_.SetLeadWireCompensation(wire, sign, value);
     }
 
-protected:
+  protected:
     AnalogInputGroup ai_;
 };
 
 class AiAlarmModule : public AiModule {
-public:
+  public:
     explicit AiAlarmModule(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -117,12 +117,12 @@ public:
         return alarm_.ReadAlarmStatus(mode, outputs, inputs);
     }
 
-protected:
+  protected:
     AlarmGroup alarm_;
 };
 
 class Module7341L : public AiAlarmModule {
-public:
+  public:
     explicit Module7341L(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -130,7 +130,7 @@ public:
 
 // Modules without cold-junction compensation: the CJC operations fail without sending.
 class AiAlarmModuleNoCjc : public AiAlarmModule {
-public:
+  public:
     explicit AiAlarmModuleNoCjc(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -139,7 +139,7 @@ public:
 };
 
 class Module7349 : public AiAlarmModuleNoCjc {
-public:
+  public:
     explicit Module7349(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -151,12 +151,12 @@ public:
     bool CalibrateOutputHigh() { return gauge_.CalibrateOutputHigh(); }
     bool ReadOutputValue(std::string& value) { return gauge_.ReadOutputValue(value); }
 
-protected:
+  protected:
     StrainGaugeGroup gauge_;
 };
 
 class AiMultiModule : public ModuleBase {
-public:
+  public:
     explicit AiMultiModule(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -186,7 +186,7 @@ public:
         return ai_.SetLeadWireCompensation(wire, sign, value);
     }
 
-protected:
+  protected:
     AnalogInputGroup ai_;
 };
 

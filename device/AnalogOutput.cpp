@@ -156,8 +156,12 @@ bool Module7364::SetAddress(const std::string& address) {
     return true;
 }
 
-bool Module7364::SetProtocolBit(const std::string& bit) { return SetFormatBit(7, bit); }
+bool Module7364::SetProtocolBit(const std::string& bit) {
+    return SetFormatBit(7, bit);
+}
 
-bool Module7364::GetProtocolBit(std::string& bit) { return GetFormatBit(7, bit); }
+bool Module7364::GetProtocolBit(std::string& bit) {
+    return GetFormatBit(7, bit);
+}
 
 }  // namespace odel

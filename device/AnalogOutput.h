@@ -10,7 +10,7 @@
 namespace odel {
 
 class AnalogOutputGroup : public CommandGroup {
-public:
+  public:
     using CommandGroup::CommandGroup;
 
     // Single output.
@@ -43,7 +43,7 @@ public:
 };
 
 class Module7361 : public ModuleBase {
-public:
+  public:
     explicit Module7361(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -56,13 +56,13 @@ public:
     bool ReadLastOutput(std::string& value) { return ao_.ReadLastOutput(value); }
     bool ReadOutputReadback(std::string& value) { return ao_.ReadOutputReadback(value); }
 
-protected:
+  protected:
     AnalogOutputGroup ao_;
 };
 
 // The protocol-select flag of this module lives in data-format bit 7.
 class Module7364 : public ModuleBase {
-public:
+  public:
     explicit Module7364(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -105,7 +105,7 @@ public:
     bool SetCommSafety(const std::string& value) { return ao_.SetCommSafety(value); }
     bool ReadCommSafety(std::string& value) { return ao_.ReadCommSafety(value); }
 
-protected:
+  protected:
     AnalogOutputGroup ao_;
 };
 

@@ -48,6 +48,8 @@ bool Field(const std::string& reply, std::size_t pos, std::size_t len, std::stri
 CommandGroup::CommandGroup(SerialPort* port, const std::string& address)
     : port_(port), address_(address.substr(0, 2)) {}
 
-void CommandGroup::SetAddress(const std::string& address) { address_ = address.substr(0, 2); }
+void CommandGroup::SetAddress(const std::string& address) {
+    address_ = address.substr(0, 2);
+}
 
 }  // namespace odel

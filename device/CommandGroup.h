@@ -32,7 +32,7 @@ bool Field(const std::string& reply, std::size_t pos, std::size_t len, std::stri
 }  // namespace ascii
 
 class CommandGroup {
-public:
+  public:
     CommandGroup(SerialPort* port, const std::string& address);
     virtual ~CommandGroup() = default;
 
@@ -41,7 +41,7 @@ public:
     const std::string& Address() const { return address_; }
     SerialPort* Port() const { return port_; }
 
-protected:
+  protected:
     SerialPort* port_;
     std::string address_;
 };

@@ -258,9 +258,13 @@ bool Module7320::SetAlarmValue(int counter, const std::string& value) {
     return counter_.SetAlarmValue(counter, value);
 }
 
-bool Module7320::EnableAlarm(int counter) { return counter_.EnableAlarm(counter); }
+bool Module7320::EnableAlarm(int counter) {
+    return counter_.EnableAlarm(counter);
+}
 
-bool Module7320::DisableAlarm(int counter) { return counter_.DisableAlarm(counter); }
+bool Module7320::DisableAlarm(int counter) {
+    return counter_.DisableAlarm(counter);
+}
 
 bool Module7320::SetAlarmLimit(int selector, const std::string& value) {
     return counter_.SetAlarmLimit(selector, value);
@@ -283,11 +287,23 @@ bool Module7320L::SetAddress(const std::string& address) {
     return true;
 }
 
-bool Module7320L::SetAlarmValue(int, const std::string&) { return false; }
-bool Module7320L::EnableAlarm(int) { return false; }
-bool Module7320L::DisableAlarm(int) { return false; }
-bool Module7320L::SetAlarmLimit(int, const std::string&) { return false; }
-bool Module7320L::ReadAlarmValue(int, std::string&) { return false; }
-bool Module7320L::ReadAlarmLimit(int, std::string&) { return false; }
+bool Module7320L::SetAlarmValue(int, const std::string&) {
+    return false;
+}
+bool Module7320L::EnableAlarm(int) {
+    return false;
+}
+bool Module7320L::DisableAlarm(int) {
+    return false;
+}
+bool Module7320L::SetAlarmLimit(int, const std::string&) {
+    return false;
+}
+bool Module7320L::ReadAlarmValue(int, std::string&) {
+    return false;
+}
+bool Module7320L::ReadAlarmLimit(int, std::string&) {
+    return false;
+}
 
 }  // namespace odel

@@ -11,7 +11,7 @@ namespace odel {
 
 // Counter numbers are 0 or 1.
 class CounterGroup : public CommandGroup {
-public:
+  public:
     using CommandGroup::CommandGroup;
 
     bool SetInputMode(const std::string& mode);
@@ -61,7 +61,7 @@ public:
 };
 
 class DisplayGroup : public CommandGroup {
-public:
+  public:
     using CommandGroup::CommandGroup;
 
     bool SetLedSource(const std::string& source);
@@ -71,7 +71,7 @@ public:
 };
 
 class Module7320 : public ModuleBase {
-public:
+  public:
     explicit Module7320(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -113,9 +113,7 @@ public:
     bool SetTriggerLevelHigh(const std::string& value) {
         return counter_.SetTriggerLevelHigh(value);
     }
-    bool SetTriggerLevelLow(const std::string& value) {
-        return counter_.SetTriggerLevelLow(value);
-    }
+    bool SetTriggerLevelLow(const std::string& value) { return counter_.SetTriggerLevelLow(value); }
     bool ReadMinWidthHigh(std::string& value) { return counter_.ReadMinWidthHigh(value); }
     bool ReadMinWidthLow(std::string& value) { return counter_.ReadMinWidthLow(value); }
     bool ReadTriggerLevelHigh(std::string& value) { return counter_.ReadTriggerLevelHigh(value); }
@@ -125,13 +123,13 @@ public:
         return counter_.ReadAlarmOutputs(state, outputs);
     }
 
-protected:
+  protected:
     CounterGroup counter_;
 };
 
 // The per-counter alarm operations send nothing here and fail; the module has one alarm.
 class Module7320L : public Module7320 {
-public:
+  public:
     explicit Module7320L(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -155,7 +153,7 @@ public:
     bool WriteLedData(const std::string& data) { return display_.WriteLedData(data); }
     bool ReadLedSource(std::string& source) { return display_.ReadLedSource(source); }
 
-protected:
+  protected:
     DisplayGroup display_;
 };
 

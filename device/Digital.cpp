@@ -17,8 +17,7 @@ bool DigitalOutputGroup::WriteDigitalOutput(int channel, const std::string& valu
     char channelText[16] = {};
     std::snprintf(channelText, sizeof channelText, "1%d", channel);
     std::string reply;
-    return Send(port_, reply, "#%s%s%s\r", address_.c_str(), channelText,
-                ("0" + value).c_str());
+    return Send(port_, reply, "#%s%s%s\r", address_.c_str(), channelText, ("0" + value).c_str());
 }
 
 bool DigitalOutputGroup::SetSafeValue(const std::string& time, const std::string& value) {
@@ -56,7 +55,9 @@ bool DioModule::ReadDioStatus(std::string& outputs, std::string& inputs) {
 
 Module7385::Module7385(SerialPort* port, const std::string& address) : DioModule(port, address) {}
 
-bool Module7385::SetAddress(const std::string& address) { return DioModule::SetAddress(address); }
+bool Module7385::SetAddress(const std::string& address) {
+    return DioModule::SetAddress(address);
+}
 
 Module7382::Module7382(SerialPort* port, const std::string& address)
     : ModuleBase(port, address), status_(port, address) {}

@@ -11,7 +11,7 @@ namespace odel {
 
 // "$AA6": the reply is "!" followed by the data digits (no address); each class cuts them.
 class DigitalStatusGroup : public CommandGroup {
-public:
+  public:
     using CommandGroup::CommandGroup;
 
     // The reply without "!" and CR.
@@ -19,7 +19,7 @@ public:
 };
 
 class DigitalOutputGroup : public CommandGroup {
-public:
+  public:
     using CommandGroup::CommandGroup;
 
     // Output channel (digit) to "0" or "1".
@@ -30,7 +30,7 @@ public:
 };
 
 class DioModule : public ModuleBase {
-public:
+  public:
     explicit DioModule(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -48,20 +48,20 @@ public:
         return output_.ReadSafeValue(time, value);
     }
 
-protected:
+  protected:
     DigitalStatusGroup status_;
     DigitalOutputGroup output_;
 };
 
 class Module7385 : public DioModule {
-public:
+  public:
     explicit Module7385(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
 };
 
 class Module7382 : public ModuleBase {
-public:
+  public:
     explicit Module7382(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -69,12 +69,12 @@ public:
     // The first two data characters.
     bool ReadDioStatus(std::string& data);
 
-protected:
+  protected:
     DigitalStatusGroup status_;
 };
 
 class Module7383 : public ModuleBase {
-public:
+  public:
     explicit Module7383(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -82,7 +82,7 @@ public:
     // The first four data characters.
     bool ReadDioStatus(std::string& data);
 
-protected:
+  protected:
     DigitalStatusGroup status_;
 };
 

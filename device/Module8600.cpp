@@ -23,7 +23,9 @@ bool SameCode(const std::string& code, const char* expected) {
 
 Module8600::Module8600(SerialPort* port, const std::string& address) : ModuleBase(port, address) {}
 
-bool Module8600::SetAddress(const std::string& address) { return ModuleBase::SetAddress(address); }
+bool Module8600::SetAddress(const std::string& address) {
+    return ModuleBase::SetAddress(address);
+}
 
 bool Module8600::SetBaudCode(const std::string& code) {
     unitBaudCode_ = code.substr(0, 2);
@@ -100,8 +102,7 @@ bool Module8600::ReadBaudAndChecksum(std::string& baudCode, std::string& checksu
     return true;
 }
 
-bool Module8600::WriteBaudAndChecksum(const std::string& baudCode,
-                                      const std::string& checksumBit) {
+bool Module8600::WriteBaudAndChecksum(const std::string& baudCode, const std::string& checksumBit) {
     // Without the unit's present data format the other format bits would be lost.
     if (!ReadConfiguration()) return false;
     SetBaudCode(baudCode);

@@ -9,7 +9,7 @@
 namespace odel {
 
 class Module8600 : public ModuleBase {
-public:
+  public:
     explicit Module8600(SerialPort* port, const std::string& address = std::string());
 
     bool SetAddress(const std::string& address) override;
@@ -36,7 +36,7 @@ public:
     const std::string& UnitDataFormat() const { return unitDataFormat_; }
     const std::string& SlotTable() const { return slotTable_; }
 
-private:
+  private:
     std::string unitBaudCode_;
     std::string unitDataFormat_;
     std::string slotTable_;

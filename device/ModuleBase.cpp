@@ -12,7 +12,9 @@ namespace odel {
 namespace {
 
 // A copy of at most two characters, as the two-digit code fields hold.
-std::string Code(const std::string& text) { return text.substr(0, 2); }
+std::string Code(const std::string& text) {
+    return text.substr(0, 2);
+}
 
 // Character i of a bit-argument text, or an empty text when it is shorter.
 std::string CharAt(const std::string& text, std::size_t i) {
@@ -77,7 +79,9 @@ bool ModuleBase::SetFormatBits10(const std::string& bits) {
     return SetFormatBit(1, CharAt(bits, 0)) && SetFormatBit(0, CharAt(bits, 1));
 }
 
-bool ModuleBase::SetFormatBit2(const std::string& bit) { return SetFormatBit(2, bit); }
+bool ModuleBase::SetFormatBit2(const std::string& bit) {
+    return SetFormatBit(2, bit);
+}
 
 bool ModuleBase::SetFormatBits52(const std::string& bits) {
     for (int i = 0; i < 4; ++i) {
@@ -86,11 +90,17 @@ bool ModuleBase::SetFormatBits52(const std::string& bits) {
     return true;
 }
 
-bool ModuleBase::SetChecksumBit(const std::string& bit) { return SetFormatBit(6, bit); }
+bool ModuleBase::SetChecksumBit(const std::string& bit) {
+    return SetFormatBit(6, bit);
+}
 
-bool ModuleBase::SetFormatBit7(const std::string& bit) { return SetFormatBit(7, bit); }
+bool ModuleBase::SetFormatBit7(const std::string& bit) {
+    return SetFormatBit(7, bit);
+}
 
-bool ModuleBase::SetProtocolBit(const std::string& bit) { return SetFormatBit(2, bit); }
+bool ModuleBase::SetProtocolBit(const std::string& bit) {
+    return SetFormatBit(2, bit);
+}
 
 bool ModuleBase::GetTypeCode(std::string& code) {
     if (typeCode_.empty()) RefreshConfiguration();
@@ -120,7 +130,9 @@ bool ModuleBase::GetFormatBits10(std::string& bits) {
     return true;
 }
 
-bool ModuleBase::GetFormatBit2(std::string& bit) { return GetFormatBit(2, bit); }
+bool ModuleBase::GetFormatBit2(std::string& bit) {
+    return GetFormatBit(2, bit);
+}
 
 bool ModuleBase::GetFormatBits52(std::string& bits) {
     std::string result;
@@ -133,11 +145,17 @@ bool ModuleBase::GetFormatBits52(std::string& bits) {
     return true;
 }
 
-bool ModuleBase::GetChecksumBit(std::string& bit) { return GetFormatBit(6, bit); }
+bool ModuleBase::GetChecksumBit(std::string& bit) {
+    return GetFormatBit(6, bit);
+}
 
-bool ModuleBase::GetFormatBit7(std::string& bit) { return GetFormatBit(7, bit); }
+bool ModuleBase::GetFormatBit7(std::string& bit) {
+    return GetFormatBit(7, bit);
+}
 
-bool ModuleBase::GetProtocolBit(std::string& bit) { return GetFormatBit(2, bit); }
+bool ModuleBase::GetProtocolBit(std::string& bit) {
+    return GetFormatBit(2, bit);
+}
 
 bool ModuleBase::ReadConfiguration(std::string& address) {
     std::string reply;

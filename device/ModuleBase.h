@@ -11,7 +11,7 @@ class SerialPort;
 class ModbusMaster;
 
 class ModuleBase {
-public:
+  public:
     // The port is borrowed and may be null (every command then fails). The bus search
     // constructs its probe without an address.
     explicit ModuleBase(SerialPort* port, const std::string& address = std::string());
@@ -66,7 +66,7 @@ public:
     const std::string& BaudCode() const { return baudCode_; }
     const std::string& DataFormat() const { return dataFormat_; }
 
-protected:
+  protected:
     // Data format byte helpers on any field holding two hexadecimal digits (empty reads as 0).
     static bool SetBitIn(std::string& format, int bitNumber, const std::string& bit);
     static bool GetBitOf(const std::string& format, int bitNumber, std::string& bit);
