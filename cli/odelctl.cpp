@@ -1,0 +1,230 @@
+// odelctl: lists ports, sends command lines, searches the bus and talks Modbus RTU from scripts.
+// Exit codes: 0 success, 1 no or bad answer, 2 usage errors and ports that cannot be opened.
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/BusProbe.h"
+#include "device/ModbusMaster.h"
+#include "device/PortScan.h"
+#include "device/SerialPort.h"
+
+namespace {
+
+constexpr int kOk = 0;
+constexpr int kNoAnswer = 1;
+constexpr int kUsage = 2;
+constexpr int kReadLimit = 64;
+
+// Thrown only inside this program to end with a usage error.
+struct UsageError {
+    std::string message;
+};
+
+// Strict decimal: CLI11 would read "010" as octal and "0x10" as hex.
+int ParseDecimal(const std::string& text, const char* what, long min, long max) {
+    errno = 0;
+    char* end = nullptr;
+    long value = text.empty() ? 0 : std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || end == nullptr || *end != '\0' || errno != 0 || value < min ||
+        value > max) {
+        throw UsageError{std::string(what) + " must be a number from " + std::to_string(min) +
+                         " to " + std::to_string(max) + ": " + text};
+    }
+    return static_cast<int>(value);
+}
+
+struct LinkOptions {
+    std::string port;
+    std::string baud = "9600";
+    std::string timeout = "80";
+};
+
+void AddLinkOptions(CLI::App* cmd, LinkOptions& o) {
+    cmd->add_option("--baud", o.baud, "Baud rate, 1200 to 115200 (default 9600)");
+    cmd->add_option("--timeout", o.timeout, "Time-out in milliseconds (default 80)");
+}
+
+const char* OpenErrorText(odel::SerialPort::OpenError e) {
+    switch (e) {
+        case odel::SerialPort::OpenError::NotPresent: return "no such port";
+        case odel::SerialPort::OpenError::Busy: return "port is in use by another program";
+        case odel::SerialPort::OpenError::NoPermission: return "permission denied";
+        default: return "cannot open port";
+    }
+}
+
+// Opens the link like the main window does: 8 data bits, no parity, one stop bit.
+std::unique_ptr<odel::SerialPort> OpenLink(const LinkOptions& o) {
+    const int baud = ParseDecimal(o.baud, "--baud", 1, 10000000);
+    const int timeout = ParseDecimal(o.timeout, "--timeout", 1, 600000);
+    auto link = std::make_unique<odel::SerialPort>(o.port);
+    if (!link->Open()) {
+        std::cerr << "odelctl: " << o.port << ": " << OpenErrorText(link->LastOpenError())
+                  << "\n";
+        return nullptr;
+    }
+    if (!link->SetLineSettings(baud, 8, 0, 0)) {
+        std::cerr << "odelctl: " << o.port << ": unsupported baud rate " << baud << "\n";
+        return nullptr;
+    }
+    if (!link->SetTimeout(timeout)) {
+        std::cerr << "odelctl: " << o.port << ": cannot set the time-out\n";
+        return nullptr;
+    }
+    return link;
+}
+
+int CmdPorts() {
+    for (const auto& path : odel::ListSerialPorts()) std::cout << path << "\n";
+    return kOk;
+}
+
+int CmdSend(const LinkOptions& o, bool checksum, const std::vector<std::string>& lines) {
+    auto link = OpenLink(o);
+    if (!link) return kUsage;
+    link->SetChecksum(checksum ? 1 : 0);
+    int rc = kOk;
+    for (const auto& line : lines) {
+        std::string command = line + "\r";
+        std::string reply;
+        if (!link->Transact(command, kReadLimit, &reply)) rc = kNoAnswer;
+        if (!reply.empty() && reply.back() == '\r') reply.pop_back();
+        std::cout << (reply.empty() ? std::string("Timeout!") : reply) << "\n" << std::flush;
+    }
+    return rc;
+}
+
+int CmdSearch(const LinkOptions& o, const std::string& fromText, const std::string& toText) {
+    const int from = ParseDecimal(fromText, "--from", 0, 255);
+    const int to = ParseDecimal(toText, "--to", 0, 255);
+    if (from > to) throw UsageError{"--from must not be above --to"};
+    auto link = OpenLink(o);
+    if (!link) return kUsage;
+    odel::DrainLink(*link);
+    odel::BusSearch search(link.get(), from, to);
+    while (!search.Finished()) {
+        odel::ProbeNode node;
+        bool progressed = false;
+        if (!search.ProbeNext(node, progressed)) continue;
+        std::cout << node.text << "\t" << node.marker << "\n";
+        for (const auto& slot : node.slots) std::cout << "\t" << slot << "\n";
+        std::cout << std::flush;
+    }
+    return kOk;
+}
+
+int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::string& action,
+              const std::string& a, const std::string& b) {
+    const int slave = ParseDecimal(slaveText, "SLAVE", 0, 255);
+    const int first = ParseDecimal(a, action == "read-coils" || action == "read-registers"
+                                          ? "FIRST"
+                                          : (action == "write-coil" ? "COIL" : "REGISTER"),
+                                   1, 65536);
+    int value = 0;
+    bool on = false;
+    if (action == "read-coils") {
+        value = ParseDecimal(b, "COUNT", 1, 2000);
+    } else if (action == "read-registers") {
+        value = ParseDecimal(b, "COUNT", 1, 125);
+    } else if (action == "write-coil") {
+        if (b != "on" && b != "off") throw UsageError{"write-coil takes on or off: " + b};
+        on = b == "on";
+    } else {
+        value = ParseDecimal(b, "VALUE", 0, 65535);
+    }
+    auto link = OpenLink(o);
+    if (!link) return kUsage;
+    odel::ModbusMaster modbus(link.get());
+    std::uint8_t data[odel::ModbusMaster::kReceiveBufferSize] = {};
+    int bytes = 0;
+    if (action == "read-coils") {
+        if (!modbus.RequestReadCoils(slave, first, value) ||
+            !modbus.ReceiveReadCoils(data, sizeof data, bytes) || bytes * 8 < value) {
+            return kNoAnswer;
+        }
+        std::string states;
+        for (int i = 0; i < value; ++i) states += ((data[i / 8] >> (i % 8)) & 1) ? '1' : '0';
+        std::cout << states << "\n";
+    } else if (action == "read-registers") {
+        if (!modbus.RequestReadRegisters(slave, first, value) ||
+            !modbus.ReceiveReadRegisters(data, sizeof data, bytes) || bytes < 2 * value) {
+            return kNoAnswer;
+        }
+        std::string out;
+        for (int i = 0; i < value; ++i) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "%s%02X%02X", i ? " " : "", data[2 * i],
+                          data[2 * i + 1]);
+            out += hex;
+        }
+        std::cout << out << "\n";
+    } else if (action == "write-coil") {
+        if (!modbus.RequestWriteCoil(slave, first, on) || !modbus.ReceiveWriteCoil())
+            return kNoAnswer;
+    } else {
+        if (!modbus.RequestWriteRegister(slave, first, value) || !modbus.ReceiveWriteRegister())
+            return kNoAnswer;
+    }
+    return kOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"odelctl - talk to ODEL modules on a serial bus"};
+    app.require_subcommand(1);
+
+    app.add_subcommand("ports", "List the serial ports");
+
+    LinkOptions sendLink;
+    bool checksum = false;
+    std::vector<std::string> lines;
+    CLI::App* send = app.add_subcommand("send", "Send command lines and print the replies");
+    AddLinkOptions(send, sendLink);
+    send->add_flag("--checksum", checksum, "Append and check the two checksum digits");
+    send->add_option("PORT", sendLink.port, "Serial port device")->required();
+    send->add_option("LINE", lines, "Command lines, one transaction each")->required();
+
+    LinkOptions searchLink;
+    std::string from = "0", to = "255";
+    CLI::App* search = app.add_subcommand("search", "Search the bus for modules");
+    AddLinkOptions(search, searchLink);
+    search->add_option("--from", from, "First address (default 0)");
+    search->add_option("--to", to, "Last address (default 255)");
+    search->add_option("PORT", searchLink.port, "Serial port device")->required();
+
+    LinkOptions modbusLink;
+    std::string slave, action, argA, argB;
+    CLI::App* modbus = app.add_subcommand("modbus", "One Modbus RTU request");
+    AddLinkOptions(modbus, modbusLink);
+    modbus->add_option("PORT", modbusLink.port, "Serial port device")->required();
+    modbus->add_option("SLAVE", slave, "Slave address, 0 to 255")->required();
+    modbus->add_option("ACTION", action, "read-coils, read-registers, write-coil, write-register")
+        ->required()
+        ->check(CLI::IsMember({"read-coils", "read-registers", "write-coil", "write-register"}));
+    modbus->add_option("A", argA, "FIRST, COIL or REGISTER (from 1)")->required();
+    modbus->add_option("B", argB, "COUNT, on|off or VALUE")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? kOk : kUsage;
+    }
+
+    try {
+        if (app.got_subcommand("ports")) return CmdPorts();
+        if (app.got_subcommand("send")) return CmdSend(sendLink, checksum, lines);
+        if (app.got_subcommand("search")) return CmdSearch(searchLink, from, to);
+        return CmdModbus(modbusLink, slave, action, argA, argB);
+    } catch (const UsageError& e) {
+        std::cerr << "odelctl: " << e.message << "\n";
+        return kUsage;
+    }
+}
