@@ -601,7 +601,7 @@ std::string formatAnalog(const ModuleState& m, int channel) {
 std::optional<std::string> handleAscii(ModuleState& m, const std::string& line, bool& blockFollows) {
     const ModelInfo* info = findModel(m.model);
     if (!info || line.size() < 3) return std::nullopt;
-    Ctx c{m, *info, line[0], line.substr(1, 2), line.substr(3)};
+    Ctx c{m, *info, line[0], hex2(answerAddress(m)), line.substr(3)};
     if (c.lead == '%') return configure(c);
     if (c.lead == '$' && c.r == "F") return c.ack() + m.firmware;
     if (c.lead == '$' && c.r == "M") return c.ack() + m.model;
