@@ -2,6 +2,13 @@
 
 #include <QMap>
 
+#include "pages/analog_in/Unitm7347.h"
+#include "pages/analog_in/Unitm7352.h"
+#include "pages/analog_in/Unitm7352r.h"
+#include "pages/analog_in/Unitm7354.h"
+#include "pages/analog_in/Unitm7354r.h"
+#include "pages/analog_in/Unitm7356.h"
+
 namespace odel::ui {
 
 namespace {
@@ -35,8 +42,14 @@ QStringList RegisteredPages() {
 
 namespace {
 void registerAll() {
-    // Page families register their classes below, e.g.
-    // RegisterPage("TfrmM7354R", [](QWidget* p) { return new TfrmM7354R(p); });
+    // Page families register their classes below.
+    // Multi-channel analog inputs.
+    RegisterPage("TfrmM7354R", [](QWidget* p) { return new TfrmM7354R(p); });
+    RegisterPage("TfrmM7352R", [](QWidget* p) { return new TfrmM7352R(p); });
+    RegisterPage("TfrmM7354", [](QWidget* p) { return new TfrmM7354(p); });
+    RegisterPage("TfrmM7352", [](QWidget* p) { return new TfrmM7352(p); });
+    RegisterPage("TfrmM7347", [](QWidget* p) { return new TfrmM7347(p); });
+    RegisterPage("TfrmM7356", [](QWidget* p) { return new TfrmM7356(p); });
 }
 }  // namespace
 

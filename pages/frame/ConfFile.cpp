@@ -1,0 +1,136 @@
+#include "pages/frame/ConfFile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace odel::ui {
+
+namespace {
+bool parseInt(const QString& v, int& out) {
+    static const QRegularExpression re("^-?[0-9]{1,9}$");
+    if (!re.match(v).hasMatch()) return false;
+    out = v.toInt();
+    return true;
+}
+
+// What "%f" writes: an optional minus, digits, a point and six decimals.
+bool parseFixed(const QString& v, double& out) {
+    static const QRegularExpression re("^-?[0-9]+\\.[0-9]{6}$");
+    if (!re.match(v).hasMatch()) return false;
+    bool ok = false;
+    out = v.toDouble(&ok);
+    return ok && std::isfinite(out);
+}
+}  // namespace
+
+QString defaultConfFileName(const QString& caption) { return caption.mid(6).trimmed() + ".txt"; }
+
+void ConfSchema::moduleName(const QString& caption) {
+    const QString word = caption.trimmed();
+    lines_.push_back({"Module Name", [caption] { return caption; },
+                      [word](const QString& v) { return v.trimmed() == word; }, nullptr, nullptr, nullptr});
+}
+
+void ConfSchema::comboIndex(const QString& key, QComboBox* combo, int minIndex) {
+    lines_.push_back({key, [combo] { return QString::number(combo->currentIndex()); },
+                      [combo, minIndex](const QString& v) {
+                          int i = 0;
+                          return parseInt(v, i) && i >= minIndex && i < combo->count();
+                      },
+                      [combo](const QString& v) { combo->setCurrentIndex(v.toInt()); }, nullptr, nullptr});
+}
+
+void ConfSchema::clearedFlag(const QString& key, QCheckBox* box) {
+    lines_.push_back({key, [box] { return QString(box->isChecked() ? "0" : "1"); },
+                      [](const QString& v) { return v == "0" || v == "1"; },
+                      [box](const QString&) { box->setChecked(false); }, nullptr, nullptr});
+}
+
+void ConfSchema::state(const QString& key, QCheckBox* box) {
+    lines_.push_back({key, [box] { return QString(box->isChecked() ? "1" : "0"); },
+                      [](const QString& v) { return v == "0" || v == "1"; },
+                      [box](const QString& v) { box->setChecked(v == "1"); }, nullptr, nullptr});
+}
+
+void ConfSchema::real(const QString& key, QLineEdit* edit, std::function<bool(double)> valid) {
+    lines_.push_back({key,
+                      [edit] {
+                          bool ok = false;
+                          double d = edit->text().trimmed().toDouble(&ok);
+                          return QString::asprintf("%f", ok ? d : 0.0);
+                      },
+                      [valid](const QString& v) {
+                          double d = 0;
+                          return parseFixed(v, d) && (!valid || valid(d));
+                      },
+                      [edit](const QString& v) {
+                          edit->setText(QString::asprintf("%g", v.toDouble()));
+                      },
+                      nullptr, nullptr});
+}
+
+void ConfSchema::text(const QString& key, QLineEdit* edit) {
+    lines_.push_back({key, [edit] { return edit->text(); },
+                      [](const QString& v) { return !v.contains(QRegularExpression("\\s")); },
+                      [edit](const QString& v) { edit->setText(v); }, nullptr, nullptr});
+}
+
+void ConfSchema::step(std::function<void()> run) {
+    lines_.push_back({{}, nullptr, nullptr, nullptr, std::move(run), nullptr});
+}
+
+void ConfSchema::saveStep(std::function<void()> run) {
+    lines_.push_back({{}, nullptr, nullptr, nullptr, nullptr, std::move(run)});
+}
+
+QByteArray ConfSchema::write() const {
+    QByteArray out;
+    for (const auto& l : lines_) {
+        if (l.saveRun) l.saveRun();
+        if (!l.key.isEmpty()) out += (l.key + ": " + l.value() + "\n").toLatin1();
+    }
+    return out;
+}
+
+bool ConfSchema::parse(const QByteArray& content) {
+    parsed_.clear();
+    // Every line the page writes ends with LF; a CR before it (a file edited elsewhere) is
+    // tolerated, anything after the last expected line is not.
+    QList<QByteArray> raw = content.split('\n');
+    if (raw.isEmpty() || !raw.last().isEmpty()) return false;  // last line without LF
+    raw.removeLast();
+    std::size_t next = 0;
+    for (const auto& l : lines_) {
+        if (l.key.isEmpty()) {
+            parsed_.emplace_back();
+            continue;
+        }
+        if (next >= static_cast<std::size_t>(raw.size())) return false;
+        QByteArray line = raw[static_cast<qsizetype>(next++)];
+        if (line.endsWith('\r')) line.chop(1);
+        const QString text = QString::fromLatin1(line);
+        const QString head = l.key + ": ";
+        if (!text.startsWith(head)) return false;
+        const QString value = text.mid(head.size());
+        if (!l.accept(value)) return false;
+        parsed_.push_back(value);
+    }
+    return next == static_cast<std::size_t>(raw.size());
+}
+
+void ConfSchema::apply() const {
+    for (std::size_t i = 0; i < lines_.size() && i < parsed_.size(); ++i) {
+        const auto& l = lines_[i];
+        if (l.key.isEmpty()) {
+            if (l.run) l.run();
+        }
+        else if (l.put)
+            l.put(parsed_[i]);
+    }
+}
+
+}  // namespace odel::ui
