@@ -1,0 +1,259 @@
+// odelctl end to end: the built program runs as a process against a scripted pty peer.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "common/ScriptedPeer.h"
+#include "device/PortScan.h"
+#include "device/SerialPort.h"
+
+extern char** environ;
+
+using odel::test::ScriptedPeer;
+
+namespace {
+
+struct Result {
+    int rc = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// Runs build/bin/odelctl with the arguments; stdout and stderr are captured in files.
+Result RunOdelctl(const std::vector<std::string>& args) {
+    const std::string exe = std::string(ODEL_BIN_DIR) + "/odelctl";
+    char outName[] = "/tmp/odelctl-out-XXXXXX";
+    char errName[] = "/tmp/odelctl-err-XXXXXX";
+    int outFd = mkstemp(outName);
+    int errFd = mkstemp(errName);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(exe.c_str()));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    Result r;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(outFd);
+    close(errFd);
+    r.out = Slurp(outName);
+    r.err = Slurp(errName);
+    unlink(outName);
+    unlink(errName);
+    return r;
+}
+
+std::string Bytes(std::initializer_list<int> list) {
+    std::string s;
+    for (int b : list) s.push_back(static_cast<char>(b));
+    return s;
+}
+
+std::string WithCrc(std::string frame) {
+    unsigned crc = 0xFFFF;
+    for (unsigned char c : frame) {
+        crc ^= c;
+        for (int i = 0; i < 8; ++i) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    frame.push_back(static_cast<char>(crc & 0xFF));
+    frame.push_back(static_cast<char>(crc >> 8));
+    return frame;
+}
+
+}  // namespace
+
+TEST(OdelctlSend, RepliesAndExitCodes) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    peer.setHandler([](const std::string& line) -> std::optional<std::string> {
+        if (line == "$012\r") return std::string("!01400600\r");
+        if (line == "$01M\r") return std::string("!017352\r");
+        if (line == "$05M\r") return std::string("?05\r");
+        return std::nullopt;
+    });
+    Result ok = RunOdelctl({"send", peer.path(), "$012", "$01M"});
+    EXPECT_EQ(ok.rc, 0) << ok.err;
+    EXPECT_EQ(ok.out, "!01400600\n!017352\n");
+    EXPECT_EQ(peer.received(), "$012\r$01M\r");
+
+    Result mixed = RunOdelctl({"send", "--timeout", "30", peer.path(), "#01", "$05M", "$012"});
+    EXPECT_EQ(mixed.rc, 1);
+    EXPECT_EQ(mixed.out, "Timeout!\n?05\n!01400600\n");
+}
+
+TEST(OdelctlSend, Checksum) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    peer.setHandler([](const std::string& line) -> std::optional<std::string> {
+        if (line == "$012B7\r") return std::string("!01400600AC\r");
+        if (line == "$01MD2\r") return std::string("!017352FF\r");  // wrong checksum
+        return std::nullopt;
+    });
+    Result r = RunOdelctl({"send", "--checksum", "--baud", "19200", peer.path(), "$012"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "!01400600\n");
+    EXPECT_EQ(peer.received(), "$012B7\r");
+
+    Result bad = RunOdelctl({"send", "--checksum", peer.path(), "$01M"});
+    EXPECT_EQ(bad.rc, 1);
+    EXPECT_EQ(bad.out, "!017352\n");  // what is left once the checksum digits are cut off
+}
+
+TEST(OdelctlUsage, ErrorsExitWithTwo) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"send"},
+        {"send", peer.path()},
+        {"send", "--baud", "300", peer.path(), "$012"},
+        {"send", "--baud", "fast", peer.path(), "$012"},
+        {"send", "--timeout", "-1", peer.path(), "$012"},
+        {"send", "/dev/odel-no-such-port", "$012"},
+        {"search", "--from", "5", "--to", "2", peer.path()},
+        {"search", "--to", "256", peer.path()},
+        {"search", "--from", "0x10", peer.path()},
+        {"modbus", peer.path(), "1", "read-coils", "0", "16"},
+        {"modbus", peer.path(), "1", "read-coils", "1"},
+        {"modbus", peer.path(), "256", "read-registers", "1", "1"},
+        {"modbus", peer.path(), "1", "write-coil", "17", "maybe"},
+        {"modbus", peer.path(), "1", "write-register", "1", "65536"},
+        {"modbus", peer.path(), "1", "erase-all", "1", "1"},
+    };
+    for (const auto& args : cases) {
+        Result r = RunOdelctl(args);
+        std::string joined;
+        for (const auto& a : args) joined += a + " ";
+        EXPECT_EQ(r.rc, 2) << joined;
+        EXPECT_FALSE(r.err.empty()) << joined;
+        EXPECT_EQ(r.out, "") << joined;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(peer.received(), "");  // nothing was sent for any of them
+    EXPECT_EQ(RunOdelctl({"--help"}).rc, 0);
+}
+
+TEST(OdelctlUsage, BusyPort) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    odel::SerialPort holder(peer.path());
+    ASSERT_TRUE(holder.Open());
+    Result r = RunOdelctl({"send", peer.path(), "$012"});
+    EXPECT_EQ(r.rc, 2);
+    EXPECT_NE(r.err.find("in use"), std::string::npos) << r.err;
+}
+
+TEST(OdelctlSearch, PrintsNodesAndSlots) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    // 00: plain 7352; 02: a main unit with checksum; 03: Modbus 7352R.
+    peer.setStreamHandler([](std::string& pending) -> std::optional<std::string> {
+        if (pending.empty()) return std::nullopt;
+        if (pending[0] == '$') {
+            if (pending.back() != '\r') return std::nullopt;
+            std::string line = pending;
+            pending.clear();
+            if (line == "$00M\r") return std::string("!007352\r");
+            if (line == "$02MD3\r") return std::string("!028600" "51\r");
+            if (line == "$02TDA\r") return std::string("!021G17FF13" "53\r");
+            return std::nullopt;
+        }
+        if (pending.size() < 8) return std::nullopt;
+        std::string frame = pending;
+        pending.clear();
+        if (frame == WithCrc(Bytes({0x03, 0x03, 0x00, 0xD2, 0x00, 0x02})))
+            return WithCrc(Bytes({0x03, 0x03, 0x04, 0x73, 0x52, 'R', 0x00}));
+        return std::nullopt;
+    });
+    Result r = RunOdelctl({"search", "--timeout", "20", "--from", "0", "--to", "4", peer.path()});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "(*)7352\t0\n"
+              "(02)8600\t1\n"
+              "\t(S0)8631G\n"
+              "\t(S1)8617\n"
+              "\t(S3)8613\n"
+              "(03)7352R\t2\n");
+
+    Result none = RunOdelctl({"search", "--timeout", "10", "--from", "200", "--to", "201", peer.path()});
+    EXPECT_EQ(none.rc, 0);
+    EXPECT_EQ(none.out, "");
+}
+
+TEST(OdelctlModbus, FourActions) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    peer.setFrameHandler(8, [](const std::string& frame) -> std::optional<std::string> {
+        if (frame == WithCrc(Bytes({0x01, 0x01, 0x00, 0x00, 0x00, 0x10})))
+            return WithCrc(Bytes({0x01, 0x01, 0x02, 0x8D, 0x82}));
+        if (frame == WithCrc(Bytes({0x01, 0x01, 0x00, 0x00, 0x00, 0x03})))
+            return WithCrc(Bytes({0x01, 0x01, 0x01, 0x05}));
+        if (frame == WithCrc(Bytes({0x01, 0x03, 0x00, 0xD2, 0x00, 0x02})))
+            return WithCrc(Bytes({0x01, 0x03, 0x04, 0x73, 0x52, 0x52, 0x00}));
+        if (frame == WithCrc(Bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x02})))  // one register short
+            return WithCrc(Bytes({0x01, 0x03, 0x02, 0x73, 0x52}));
+        if (frame[1] == 0x05 || frame[1] == 0x06) return frame;  // echo
+        return std::nullopt;
+    });
+    struct Case {
+        std::vector<std::string> args;
+        int rc;
+        std::string out;
+        std::string wire;
+    };
+    const std::vector<Case> cases = {
+        {{"read-coils", "1", "16"}, 0, "1011000101000001\n",
+         WithCrc(Bytes({0x01, 0x01, 0x00, 0x00, 0x00, 0x10}))},
+        {{"read-coils", "1", "3"}, 0, "101\n", WithCrc(Bytes({0x01, 0x01, 0x00, 0x00, 0x00, 0x03}))},
+        {{"read-registers", "211", "2"}, 0, "7352 5200\n",
+         WithCrc(Bytes({0x01, 0x03, 0x00, 0xD2, 0x00, 0x02}))},
+        {{"read-registers", "1", "2"}, 1, "", WithCrc(Bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x02}))},
+        {{"write-coil", "17", "on"}, 0, "", WithCrc(Bytes({0x01, 0x05, 0x00, 0x10, 0xFF, 0x00}))},
+        {{"write-coil", "17", "off"}, 0, "", WithCrc(Bytes({0x01, 0x05, 0x00, 0x10, 0x00, 0x00}))},
+        {{"write-register", "5", "48879"}, 0, "",
+         WithCrc(Bytes({0x01, 0x06, 0x00, 0x04, 0xBE, 0xEF}))},
+        {{"read-registers", "7", "1"}, 1, "", WithCrc(Bytes({0x01, 0x03, 0x00, 0x06, 0x00, 0x01}))},
+    };
+    for (const auto& c : cases) {
+        peer.clearReceived();
+        std::vector<std::string> args = {"modbus", "--timeout", "30", peer.path(), "1"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Result r = RunOdelctl(args);
+        EXPECT_EQ(r.rc, c.rc) << c.args[0] << " " << r.err;
+        EXPECT_EQ(r.out, c.out) << c.args[0];
+        EXPECT_EQ(peer.received(), c.wire) << c.args[0];
+    }
+}
+
+TEST(OdelctlPorts, ListsWhatTheScanFinds) {
+    Result r = RunOdelctl({"ports"});
+    EXPECT_EQ(r.rc, 0);
+    std::string expected;
+    for (const auto& p : odel::ListSerialPorts()) expected += p + "\n";
+    EXPECT_EQ(r.out, expected);
+}
