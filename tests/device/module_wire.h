@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +28,9 @@ struct WireRow {
     bool ok;
     Outs outs;
 };
+
+// Names the row in failure messages instead of dumping its bytes.
+inline void PrintTo(const WireRow& row, std::ostream* os) { *os << row.name; }
 
 inline std::string RowName(const ::testing::TestParamInfo<WireRow>& info) {
     return info.param.name;
