@@ -56,9 +56,12 @@ bool parseNumber(const std::string& s, double& out) {
     std::size_t i = (s[0] == '+' || s[0] == '-') ? 1 : 0;
     bool digit = false, dot = false;
     for (std::size_t k = i; k < s.size(); ++k) {
-        if (std::isdigit(static_cast<unsigned char>(s[k]))) digit = true;
-        else if (s[k] == '.' && !dot) dot = true;
-        else return false;
+        if (std::isdigit(static_cast<unsigned char>(s[k])))
+            digit = true;
+        else if (s[k] == '.' && !dot)
+            dot = true;
+        else
+            return false;
     }
     if (!digit) return false;
     out = std::strtod(s.c_str(), nullptr);
@@ -106,8 +109,12 @@ std::string formatAo1(const ModuleState& m, double v) {
     Span s = ao1Span(m.typeCode);
     char b[32];
     switch (m.format & 3) {
-        case 0: std::snprintf(b, sizeof b, "%06.3f", v); break;
-        case 1: std::snprintf(b, sizeof b, "%+07.2f", (v - s.low) * 100.0 / (s.high - s.low)); break;
+        case 0:
+            std::snprintf(b, sizeof b, "%06.3f", v);
+            break;
+        case 1:
+            std::snprintf(b, sizeof b, "%+07.2f", (v - s.low) * 100.0 / (s.high - s.low));
+            break;
         default:
             std::snprintf(b, sizeof b, "%03X",
                           static_cast<int>(std::lround((v - s.low) * 4095.0 / (s.high - s.low))));
@@ -212,7 +219,8 @@ std::optional<std::string> aiMulti(Ctx& c) {
         return c.ack() + b;
     }
     if (m.model == "7347K" && !r.empty() && r[0] == 'R') {
-        if (r.size() == 2 && (r[1] == '0' || r[1] == '1')) return c.ack() + hex4(m.leadWire[r[1] - '0']);
+        if (r.size() == 2 && (r[1] == '0' || r[1] == '1'))
+            return c.ack() + hex4(m.leadWire[r[1] - '0']);
         if (r.size() == 7 && (r[1] == '0' || r[1] == '1') && (r[2] == '+' || r[2] == '-') &&
             hexField(r, 3, 4, v)) {
             m.leadWire[r[1] - '0'] = r[2] == '-' ? -v : v;
@@ -232,7 +240,9 @@ std::optional<std::string> alarmCommand(Ctx& c) {
     ModuleState& m = c.m;
     const std::string& r = c.r;
     int v = 0;
-    if (r == "DI") return c.ack() + std::to_string(m.alarmMode) + hex2(m.digitalOutputs) + hex2(m.digitalInputs);
+    if (r == "DI")
+        return c.ack() + std::to_string(m.alarmMode) + hex2(m.digitalOutputs) +
+               hex2(m.digitalInputs);
     if (r.size() == 4 && r.substr(0, 2) == "DO" && hexField(r, 2, 2, v)) {
         if (c.info.family == Family::StrainGauge) {
             int group = r[2] - '0', bits = r[3] - '0';
@@ -281,7 +291,8 @@ std::optional<std::string> alarmCommand(Ctx& c) {
 std::optional<std::string> aiSingle(Ctx& c) {
     ModuleState& m = c.m;
     const std::string& r = c.r;
-    if (c.lead == '#') return r.empty() ? std::optional<std::string>(">" + formatAnalog(m, 0)) : c.nak();
+    if (c.lead == '#')
+        return r.empty() ? std::optional<std::string>(">" + formatAnalog(m, 0)) : c.nak();
     if (c.lead == '@') return alarmCommand(c);
     if (c.lead != '$') return c.nak();
     if (r == "0" || r == "1") return calibration(c);
@@ -360,27 +371,41 @@ std::optional<std::string> ao4(Ctx& c) {
         if (!channelAt(r, at + 1, 4, n) || !parseNumber(r.substr(at + 2), value)) return c.nak();
         Span s = ao4Span(m.aoRanges[n]);
         if (value < s.low - 1e-9 || value > s.high + 1e-9) return c.nak();
-        if (kind.empty()) m.aoValues[n] = value;
-        else if (kind == "S") m.aoStartup[n] = value;
-        else if (kind == "E") m.aoEmergency[n] = value;
-        else return c.nak();
+        if (kind.empty())
+            m.aoValues[n] = value;
+        else if (kind == "S")
+            m.aoStartup[n] = value;
+        else if (kind == "E")
+            m.aoEmergency[n] = value;
+        else
+            return c.nak();
         return ">";
     }
     if (c.lead != '$') return c.nak();
     if (r.size() == 3 && (r[0] == '0' || r[0] == '1') && r[1] == 'C' && channelAt(r, 2, 4, n))
         return calibration(c);
-    if (r.size() == 4 && r.substr(0, 2) == "AC" && channelAt(r, 2, 4, n) && (r[3] == '0' || r[3] == '1')) {
+    if (r.size() == 4 && r.substr(0, 2) == "AC" && channelAt(r, 2, 4, n) &&
+        (r[3] == '0' || r[3] == '1')) {
         m.aoEmergencyInput[n] = r[3] == '1';
         return c.ack();
     }
     if (r.size() == 3 && r[1] == 'C' && channelAt(r, 2, 4, n)) {
         switch (r[0]) {
-            case 'B': return c.ack() + "C" + r[2] + (m.aoEmergencyInput[n] ? "1" : "0");
-            case '8': return c.ack() + "C" + r[2] + static_cast<char>(m.aoRanges[n]);
-            case '6': std::snprintf(b, sizeof b, "%+07.3f", m.aoValues[n]); return c.ack() + b;
-            case 'D': std::snprintf(b, sizeof b, "%+07.3f", m.aoStartup[n]); return c.ack() + b;
-            case 'E': std::snprintf(b, sizeof b, "%+07.3f", m.aoEmergency[n]); return c.ack() + b;
-            default: break;
+            case 'B':
+                return c.ack() + "C" + r[2] + (m.aoEmergencyInput[n] ? "1" : "0");
+            case '8':
+                return c.ack() + "C" + r[2] + static_cast<char>(m.aoRanges[n]);
+            case '6':
+                std::snprintf(b, sizeof b, "%+07.3f", m.aoValues[n]);
+                return c.ack() + b;
+            case 'D':
+                std::snprintf(b, sizeof b, "%+07.3f", m.aoStartup[n]);
+                return c.ack() + b;
+            case 'E':
+                std::snprintf(b, sizeof b, "%+07.3f", m.aoEmergency[n]);
+                return c.ack() + b;
+            default:
+                break;
         }
     }
     if (r.size() == 6 && r.substr(0, 2) == "7C" && channelAt(r, 2, 4, n) && r[3] == 'R' &&
@@ -406,8 +431,10 @@ std::optional<std::string> dio(Ctx& c) {
     if (c.lead == '#') {
         if (r.size() == 4 && r[0] == '1' && channelAt(r, 1, c.info.outputs, n) && r[2] == '0' &&
             (r[3] == '0' || r[3] == '1')) {
-            if (r[3] == '1') m.digitalOutputs |= 1 << n;
-            else m.digitalOutputs &= ~(1 << n);
+            if (r[3] == '1')
+                m.digitalOutputs |= 1 << n;
+            else
+                m.digitalOutputs &= ~(1 << n);
             return ">";
         }
         return c.nak();
@@ -456,14 +483,16 @@ std::optional<std::string> counter(Ctx& c) {
         if (r.size() >= 2 && r[0] == '3' && channelAt(r, 1, 2, n)) {
             if (r.size() == 2) return c.ack() + hex8(m.maxCount[n]);
             if (r.size() == 10 && allHex(r.substr(2))) {
-                m.maxCount[n] = static_cast<std::uint32_t>(std::strtoul(r.c_str() + 2, nullptr, 16));
+                m.maxCount[n] =
+                    static_cast<std::uint32_t>(std::strtoul(r.c_str() + 2, nullptr, 16));
                 return c.ack();
             }
             return c.nak();
         }
         auto digitSetting = [&](char key, int& field, int max) -> std::optional<std::string> {
             if (r.size() == 1) return c.ack() + std::to_string(field);
-            if (r.size() == 2 && std::isdigit(static_cast<unsigned char>(r[1])) && r[1] - '0' <= max) {
+            if (r.size() == 2 && std::isdigit(static_cast<unsigned char>(r[1])) &&
+                r[1] - '0' <= max) {
                 field = r[1] - '0';
                 return c.ack();
             }
@@ -498,7 +527,8 @@ std::optional<std::string> counter(Ctx& c) {
     }
     if (c.lead != '@') return c.nak();
     if (r == "DI") {
-        int flags = display ? m.alarmMode : (m.alarmEnabled[0] ? 1 : 0) | (m.alarmEnabled[1] ? 2 : 0);
+        int flags =
+            display ? m.alarmMode : (m.alarmEnabled[0] ? 1 : 0) | (m.alarmEnabled[1] ? 2 : 0);
         char b[8];
         std::snprintf(b, sizeof b, "%X%02d", flags & 0xF, m.digitalOutputs & 3);
         return c.ack() + b;
@@ -526,7 +556,8 @@ std::optional<std::string> counter(Ctx& c) {
         m.alarmEnabled[n] = r[0] == 'E';
         return c.ack();
     }
-    if (r.size() == 10 && (r.substr(0, 2) == "PA" || r.substr(0, 2) == "SA") && allHex(r.substr(2))) {
+    if (r.size() == 10 && (r.substr(0, 2) == "PA" || r.substr(0, 2) == "SA") &&
+        allHex(r.substr(2))) {
         (r[0] == 'P' ? m.lowLimit : m.highLimit) = r.substr(2);
         return c.ack();
     }
@@ -598,7 +629,8 @@ std::string formatAnalog(const ModuleState& m, int channel) {
     return hex4(static_cast<int>(raw));
 }
 
-std::optional<std::string> handleAscii(ModuleState& m, const std::string& line, bool& blockFollows) {
+std::optional<std::string> handleAscii(ModuleState& m, const std::string& line,
+                                       bool& blockFollows) {
     const ModelInfo* info = findModel(m.model);
     if (!info || line.size() < 3) return std::nullopt;
     Ctx c{m, *info, line[0], hex2(answerAddress(m)), line.substr(3)};
@@ -608,14 +640,21 @@ std::optional<std::string> handleAscii(ModuleState& m, const std::string& line, 
     if (c.lead == '$' && c.r == "2" && info->family != Family::MainUnit)
         return c.ack() + hex2(m.typeCode) + hex2(m.baudCode) + hex2(m.format);
     switch (info->family) {
-        case Family::AiMulti: return aiMulti(c);
+        case Family::AiMulti:
+            return aiMulti(c);
         case Family::AiSingle:
-        case Family::StrainGauge: return aiSingle(c);
-        case Family::Ao1: return ao1(c);
-        case Family::Ao4: return ao4(c);
-        case Family::Dio: return dio(c);
-        case Family::Counter: return counter(c);
-        case Family::MainUnit: return mainUnit(c, blockFollows);
+        case Family::StrainGauge:
+            return aiSingle(c);
+        case Family::Ao1:
+            return ao1(c);
+        case Family::Ao4:
+            return ao4(c);
+        case Family::Dio:
+            return dio(c);
+        case Family::Counter:
+            return counter(c);
+        case Family::MainUnit:
+            return mainUnit(c, blockFollows);
     }
     return c.nak();
 }

@@ -64,8 +64,8 @@ std::optional<int> readRegister(const ModuleState& m, const ModelInfo& info, int
 int writeRegister(ModuleState& m, const ModelInfo& info, int reg, int value) {
     if (info.family == Family::AiMulti) {
         if (reg >= 201 && reg <= 200 + m.channels) {
-            bool known = info.ranges.empty() ||
-                         std::find(info.ranges.begin(), info.ranges.end(), value) != info.ranges.end();
+            bool known = info.ranges.empty() || std::find(info.ranges.begin(), info.ranges.end(),
+                                                          value) != info.ranges.end();
             if (!known) return kIllegalValue;
             m.ranges[reg - 201] = value;
             return 0;

@@ -21,17 +21,22 @@ std::vector<int> codes(std::initializer_list<std::pair<int, int>> spans) {
 const std::vector<ModelInfo>& models() {
     static const std::vector<ModelInfo> table = {
         // name, family, channels, DI, DO, modbus, protocol bit, watchdog, cjc, ranges
-        {"7341", Family::AiSingle, 1, 1, 2, false, 2, false, true, codes({{0x00, 0x06}, {0x0E, 0x14}})},
-        {"7341L", Family::AiSingle, 1, 1, 2, false, 2, false, true, codes({{0x00, 0x06}, {0x0E, 0x14}})},
+        {"7341", Family::AiSingle, 1, 1, 2, false, 2, false, true,
+         codes({{0x00, 0x06}, {0x0E, 0x14}})},
+        {"7341L", Family::AiSingle, 1, 1, 2, false, 2, false, true,
+         codes({{0x00, 0x06}, {0x0E, 0x14}})},
         {"7342", Family::AiSingle, 1, 1, 2, false, 2, false, false, codes({{0x08, 0x0D}})},
         {"7345", Family::AiSingle, 1, 1, 2, false, 2, false, false, codes({{0x20, 0x2C}})},
         {"7347", Family::AiMulti, 6, 0, 0, true, 2, true, false, codes({{0x20, 0x2E}})},
         {"7347K", Family::AiMulti, 6, 0, 0, true, 2, true, false, codes({{0x30, 0x31}})},
-        {"7349", Family::StrainGauge, 1, 0, 4, false, 2, false, false, codes({{0x00, 0x03}, {0x06, 0x06}})},
+        {"7349", Family::StrainGauge, 1, 0, 4, false, 2, false, false,
+         codes({{0x00, 0x03}, {0x06, 0x06}})},
         {"7352", Family::AiMulti, 8, 0, 0, false, 2, false, false, codes({{0x08, 0x0D}})},
         {"7352R", Family::AiMulti, 8, 0, 0, true, 2, true, false, codes({{0x07, 0x0D}})},
-        {"7354", Family::AiMulti, 8, 0, 0, false, 2, false, true, codes({{0x00, 0x06}, {0x0E, 0x14}})},
-        {"7354R", Family::AiMulti, 8, 0, 0, true, 2, true, true, codes({{0x06, 0x07}, {0x0E, 0x14}})},
+        {"7354", Family::AiMulti, 8, 0, 0, false, 2, false, true,
+         codes({{0x00, 0x06}, {0x0E, 0x14}})},
+        {"7354R", Family::AiMulti, 8, 0, 0, true, 2, true, true,
+         codes({{0x06, 0x07}, {0x0E, 0x14}})},
         {"7356", Family::AiMulti, 8, 0, 0, false, 2, false, true,
          codes({{0x02, 0x05}, {0x08, 0x09}, {0x0D, 0x14}})},
         {"7361", Family::Ao1, 1, 0, 0, false, 2, false, false, codes({{0x30, 0x32}})},
@@ -76,45 +81,84 @@ const ModelInfo* findModel(const std::string& name) {
 
 Span rangeSpan(int code) {
     switch (code) {
-        case 0x00: return {-15, 15};
-        case 0x01: return {-50, 50};
-        case 0x02: return {-100, 100};
-        case 0x03: return {-500, 500};
-        case 0x04: return {-1, 1};
-        case 0x05: return {-2.5, 2.5};
-        case 0x06: return {-20, 20};
-        case 0x07: return {4, 20};
-        case 0x08: return {-10, 10};
-        case 0x09: return {-5, 5};
-        case 0x0A: return {-1, 1};
-        case 0x0B: return {-500, 500};
-        case 0x0C: return {-150, 150};
-        case 0x0D: return {-20, 20};
-        case 0x0E: return {0, 760};
-        case 0x0F: return {0, 1000};
-        case 0x10: return {-100, 400};
-        case 0x11: return {0, 1000};
-        case 0x12: return {0, 1750};
-        case 0x13: return {0, 1750};
-        case 0x14: return {0, 1800};
-        case 0x20: return {-50, 150};
-        case 0x21: return {0, 100};
-        case 0x22: return {0, 200};
-        case 0x23: return {0, 400};
-        case 0x24: return {-200, 200};
-        case 0x25: return {-50, 150};
-        case 0x26: return {0, 100};
-        case 0x27: return {0, 200};
-        case 0x28: return {0, 400};
-        case 0x29: return {-200, 200};
-        case 0x2A: return {-40, 160};
-        case 0x2B: return {0, 500};
-        case 0x2C: return {-30, 120};
-        case 0x2D: return {-80, 320};
-        case 0x2E: return {-80, 150};
-        case 0x30: return {0, 100};
-        case 0x31: return {0, 100};
-        default: return {-10, 10};
+        case 0x00:
+            return {-15, 15};
+        case 0x01:
+            return {-50, 50};
+        case 0x02:
+            return {-100, 100};
+        case 0x03:
+            return {-500, 500};
+        case 0x04:
+            return {-1, 1};
+        case 0x05:
+            return {-2.5, 2.5};
+        case 0x06:
+            return {-20, 20};
+        case 0x07:
+            return {4, 20};
+        case 0x08:
+            return {-10, 10};
+        case 0x09:
+            return {-5, 5};
+        case 0x0A:
+            return {-1, 1};
+        case 0x0B:
+            return {-500, 500};
+        case 0x0C:
+            return {-150, 150};
+        case 0x0D:
+            return {-20, 20};
+        case 0x0E:
+            return {0, 760};
+        case 0x0F:
+            return {0, 1000};
+        case 0x10:
+            return {-100, 400};
+        case 0x11:
+            return {0, 1000};
+        case 0x12:
+            return {0, 1750};
+        case 0x13:
+            return {0, 1750};
+        case 0x14:
+            return {0, 1800};
+        case 0x20:
+            return {-50, 150};
+        case 0x21:
+            return {0, 100};
+        case 0x22:
+            return {0, 200};
+        case 0x23:
+            return {0, 400};
+        case 0x24:
+            return {-200, 200};
+        case 0x25:
+            return {-50, 150};
+        case 0x26:
+            return {0, 100};
+        case 0x27:
+            return {0, 200};
+        case 0x28:
+            return {0, 400};
+        case 0x29:
+            return {-200, 200};
+        case 0x2A:
+            return {-40, 160};
+        case 0x2B:
+            return {0, 500};
+        case 0x2C:
+            return {-30, 120};
+        case 0x2D:
+            return {-80, 320};
+        case 0x2E:
+            return {-80, 150};
+        case 0x30:
+            return {0, 100};
+        case 0x31:
+            return {0, 100};
+        default:
+            return {-10, 10};
     }
 }
 
@@ -124,9 +168,15 @@ bool inModbusMode(const ModuleState& m) {
     return (m.format >> info->protocolBit) & 1;
 }
 
-int answerAddress(const ModuleState& m) { return m.init ? 0 : m.address; }
-int answerBaudCode(const ModuleState& m) { return m.init ? 6 : m.baudCode; }
-bool checksumOn(const ModuleState& m) { return !m.init && (m.format & 0x40); }
+int answerAddress(const ModuleState& m) {
+    return m.init ? 0 : m.address;
+}
+int answerBaudCode(const ModuleState& m) {
+    return m.init ? 6 : m.baudCode;
+}
+bool checksumOn(const ModuleState& m) {
+    return !m.init && (m.format & 0x40);
+}
 
 int checksumOf(const std::string& text) {
     int sum = 0;
@@ -145,10 +195,14 @@ std::optional<ModuleState> makeModule(const std::string& model, int address) {
     int range = info->ranges.empty() ? 0 : info->ranges.front();
     switch (info->family) {
         case Family::AiMulti:
-            if (model == "7354R") range = 0x0F;       // K thermocouple
-            else if (model == "7354") range = 0x0F;
-            else if (model == "7356") range = 0x08;
-            else if (model == "7352R" || model == "7352") range = 0x08;
+            if (model == "7354R")
+                range = 0x0F;  // K thermocouple
+            else if (model == "7354")
+                range = 0x0F;
+            else if (model == "7356")
+                range = 0x08;
+            else if (model == "7352R" || model == "7352")
+                range = 0x08;
             m.typeCode = range;
             break;
         case Family::AiSingle:

@@ -27,15 +27,24 @@ constexpr auto kFrameGap = std::chrono::milliseconds(5);
 
 speed_t speedOf(int baudCode) {
     switch (baudCode) {
-        case 3: return B1200;
-        case 4: return B2400;
-        case 5: return B4800;
-        case 6: return B9600;
-        case 7: return B19200;
-        case 8: return B38400;
-        case 9: return B57600;
-        case 10: return B115200;
-        default: return B0;
+        case 3:
+            return B1200;
+        case 4:
+            return B2400;
+        case 5:
+            return B4800;
+        case 6:
+            return B9600;
+        case 7:
+            return B19200;
+        case 8:
+            return B38400;
+        case 9:
+            return B57600;
+        case 10:
+            return B115200;
+        default:
+            return B0;
     }
 }
 
@@ -111,7 +120,8 @@ struct SimBus::Impl {
     }
 
     bool faultApplies(const ModuleState& m, const std::string& key) const {
-        return m.fault.kind != Fault::None && key.compare(0, m.fault.match.size(), m.fault.match) == 0;
+        return m.fault.kind != Fault::None &&
+               key.compare(0, m.fault.match.size(), m.fault.match) == 0;
     }
 
     // Finishes an ASCII reply: checksum, faults, CR.
@@ -181,7 +191,8 @@ struct SimBus::Impl {
                 answer = handleModbus(m, frame.substr(0, frame.size() - 2));
             }
             if (!answer) return;
-            auto crc = modbusCrc(reinterpret_cast<const std::uint8_t*>(answer->data()), answer->size());
+            auto crc =
+                modbusCrc(reinterpret_cast<const std::uint8_t*>(answer->data()), answer->size());
             if (f == Fault::ModbusBadCrc) crc ^= 0x5A5A;
             *answer += static_cast<char>(crc & 0xFF);
             *answer += static_cast<char>(crc >> 8);
@@ -217,7 +228,8 @@ struct SimBus::Impl {
                 continue;
             }
             auto cr = buf.find('\r');
-            if (cr != std::string::npos && printable(buf, cr) && (cr > 0 || buf.size() >= 8 || idle)) {
+            if (cr != std::string::npos && printable(buf, cr) &&
+                (cr > 0 || buf.size() >= 8 || idle)) {
                 std::string line = buf.substr(0, cr);
                 buf.erase(0, cr + 1);
                 if (!line.empty()) handleLine(line);
@@ -306,7 +318,9 @@ struct SimBus::Impl {
 
 SimBus::SimBus() : impl_(std::make_unique<Impl>()) {}
 
-SimBus::~SimBus() { stop(); }
+SimBus::~SimBus() {
+    stop();
+}
 
 bool SimBus::start(const BusDescription& bus) {
     stop();
@@ -337,7 +351,9 @@ bool SimBus::start(const BusDescription& bus) {
     return true;
 }
 
-bool SimBus::start() { return start(defaultBus()); }
+bool SimBus::start() {
+    return start(defaultBus());
+}
 
 bool SimBus::startFromText(const std::string& busFileText) {
     BusDescription bus;
@@ -355,9 +371,15 @@ void SimBus::stop() {
     impl_->running = false;
 }
 
-bool SimBus::running() const { return impl_->running; }
-const std::string& SimBus::error() const { return impl_->error; }
-const std::string& SimBus::slavePath() const { return impl_->path; }
+bool SimBus::running() const {
+    return impl_->running;
+}
+const std::string& SimBus::error() const {
+    return impl_->error;
+}
+const std::string& SimBus::slavePath() const {
+    return impl_->path;
+}
 
 int SimBus::moduleCount() const {
     std::lock_guard<std::mutex> lock(impl_->mu);
@@ -391,7 +413,9 @@ void SimBus::setFault(int index, Fault kind, std::string match) {
     modify(index, [&](ModuleState& m) { m.fault = {kind, std::move(match)}; });
 }
 
-void SimBus::clearFault(int index) { setFault(index, Fault::None); }
+void SimBus::clearFault(int index) {
+    setFault(index, Fault::None);
+}
 
 void SimBus::setLive(bool live) {
     std::lock_guard<std::mutex> lock(impl_->mu);

@@ -37,36 +37,36 @@ struct FaultSpec {
 // Full state of one virtual module. Values are engineering units; the module formats them
 // according to its data format bits when asked.
 struct ModuleState {
-    std::string model;       // "7352R", "8600X", ...
-    int address = 1;         // configured address 0..255
-    int typeCode = 0;        // input/output type or range code
-    int baudCode = 6;        // 03 = 1200 ... 06 = 9600 ... 0A = 115200
-    int format = 0;          // data format byte (bit 6 checksum, bit 2/7 protocol, ...)
-    bool init = false;       // INIT switch: answers at 00, 9600, no checksum
+    std::string model;  // "7352R", "8600X", ...
+    int address = 1;    // configured address 0..255
+    int typeCode = 0;   // input/output type or range code
+    int baudCode = 6;   // 03 = 1200 ... 06 = 9600 ... 0A = 115200
+    int format = 0;     // data format byte (bit 6 checksum, bit 2/7 protocol, ...)
+    bool init = false;  // INIT switch: answers at 00, 9600, no checksum
     std::string firmware = "A1.20";
 
     // Analog inputs (multi-channel models use all entries, single-channel ones entry 0).
     int channels = 8;
     int enableMask = 0xFF;
-    std::array<int, 8> ranges{};       // per-channel range codes
-    std::array<double, 8> values{};    // current values
-    std::array<bool, 8> burnout{};     // channel prints "+888888"
-    bool live = true;                  // values move on their own; false freezes them
-    double cjc = 25.0;                 // cold junction temperature, °C
-    int cjcOffset = 0;                 // signed, steps of 1/111.11 °C ("$AA9+006F")
-    std::array<int, 4> leadWire{};     // lead-wire compensation per wire code 0..3, signed
+    std::array<int, 8> ranges{};            // per-channel range codes
+    std::array<double, 8> values{};         // current values
+    std::array<bool, 8> burnout{};          // channel prints "+888888"
+    bool live = true;                       // values move on their own; false freezes them
+    double cjc = 25.0;                      // cold junction temperature, °C
+    int cjcOffset = 0;                      // signed, steps of 1/111.11 °C ("$AA9+006F")
+    std::array<int, 4> leadWire{};          // lead-wire compensation per wire code 0..3, signed
     std::vector<std::string> calibrations;  // calibration commands received, address removed
 
     // Alarms of the single-channel inputs and counters.
-    int alarmMode = 0;                 // 0 disabled, 1 momentary, 2 latch
+    int alarmMode = 0;  // 0 disabled, 1 momentary, 2 latch
     std::string highLimit = "+100.00";
     std::string lowLimit = "-100.00";
     int eventCounter = 0;
 
     // Watchdog / fail-safe.
-    int watchdog = 0;                  // tenths of a second ("$AAX" / "$AAY")
-    int safeTime = 0;                  // digital/AO comm safety time (hex field)
-    int safeValue = 0;                 // digital fail-safe output value
+    int watchdog = 0;   // tenths of a second ("$AAX" / "$AAY")
+    int safeTime = 0;   // digital/AO comm safety time (hex field)
+    int safeValue = 0;  // digital fail-safe output value
 
     // Digital I/O (also alarm outputs/inputs of the analog models).
     int digitalOutputs = 0;
@@ -78,7 +78,7 @@ struct ModuleState {
     std::array<double, 4> aoEmergency{};
     std::array<bool, 4> aoEmergencyInput{};
     std::array<int, 4> aoRanges{};
-    int aoTrim = 0;                    // last trim step received
+    int aoTrim = 0;  // last trim step received
 
     // Counters (7320, 7320L).
     std::array<std::uint32_t, 2> counts{};
@@ -92,7 +92,7 @@ struct ModuleState {
     bool filter = false;
     std::string minWidthHigh = "00010", minWidthLow = "00010";
     std::string triggerHigh = "24", triggerLow = "08";
-    int ledSource = 0;                 // 7320L display source
+    int ledSource = 0;  // 7320L display source
     std::string ledData;
 
     // Main units: slot table payload of "$AAT" (8 or 16 characters).
@@ -116,8 +116,8 @@ struct ModuleState {
 // A bus to serve.
 struct BusDescription {
     std::vector<ModuleState> modules;
-    bool pacing = false;    // 10 bit times per byte at the module's baud rate
-    int turnaroundMs = 0;   // pause before each reply
+    bool pacing = false;   // 10 bit times per byte at the module's baud rate
+    int turnaroundMs = 0;  // pause before each reply
 };
 
 // Defaults of a model (channels, type code, slot table...). Unknown models give std::nullopt.
@@ -129,7 +129,7 @@ bool parseBusFile(const std::string& text, BusDescription& bus, std::string& err
 
 // Addresses of the default bus (what a search from 0 finds, in this order).
 namespace defaultbus {
-inline constexpr int kInit = 0x00;           // 7354 in INIT state (configured at 0x40)
+inline constexpr int kInit = 0x00;  // 7354 in INIT state (configured at 0x40)
 inline constexpr int k7352R = 0x01;
 inline constexpr int k7354RChecksum = 0x02;  // 7354R, checksum on
 inline constexpr int k8600X = 0x03;          // six occupied slots, one empty, one unknown code
@@ -171,7 +171,7 @@ inline constexpr int kInitConfigured = 0x40;  // stored address of the INIT modu
 BusDescription defaultBus();
 
 class SimBus {
-public:
+  public:
     SimBus();
     ~SimBus();  // stops
     SimBus(const SimBus&) = delete;
@@ -214,7 +214,7 @@ public:
     std::string busSent() const;
     void clearReceived();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -15,13 +15,13 @@ enum class Family { AiMulti, AiSingle, StrainGauge, Ao1, Ao4, Dio, Counter, Main
 struct ModelInfo {
     const char* name;
     Family family;
-    int channels;          // analog channels or outputs
-    int inputs;            // digital inputs
-    int outputs;           // digital outputs
-    bool modbusVariant;    // has a Modbus RTU mode
-    int protocolBit;       // bit of the format byte selecting Modbus (2, or 7 on the 7364)
-    bool watchdog;         // "$AAX" + four decimal digits / "$AAY"
-    bool cjc;              // "$AA3" / "$AA9" answered
+    int channels;             // analog channels or outputs
+    int inputs;               // digital inputs
+    int outputs;              // digital outputs
+    bool modbusVariant;       // has a Modbus RTU mode
+    int protocolBit;          // bit of the format byte selecting Modbus (2, or 7 on the 7364)
+    bool watchdog;            // "$AAX" + four decimal digits / "$AAY"
+    bool cjc;                 // "$AA3" / "$AA9" answered
     std::vector<int> ranges;  // accepted range/type codes (empty: any)
 };
 

@@ -12,7 +12,7 @@
 namespace odel::test {
 
 class RawLink {
-public:
+  public:
     explicit RawLink(const std::string& path, speed_t speed = B9600) {
         fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY);
         if (fd_ < 0) return;
@@ -40,7 +40,8 @@ public:
     std::string exchange(const std::string& bytes, bool stopAtCr = true, std::size_t want = 0,
                          int idleMs = 150) {
         tcflush(fd_, TCIFLUSH);
-        if (::write(fd_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) return "<write failed>";
+        if (::write(fd_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+            return "<write failed>";
         return read(stopAtCr, want, idleMs);
     }
 
@@ -57,7 +58,7 @@ public:
         }
     }
 
-private:
+  private:
     void setSpeed(speed_t speed, termios& t) {
         cfsetispeed(&t, speed);
         cfsetospeed(&t, speed);

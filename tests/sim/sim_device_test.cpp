@@ -26,7 +26,7 @@ namespace d = odel::sim::defaultbus;
 namespace {
 
 class SimDevice : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(bus.start());
         bus.setLive(false);
@@ -47,12 +47,12 @@ protected:
 
 TEST_F(SimDevice, BaseCommandsOfEveryAsciiModel) {
     const std::pair<int, const char*> models[] = {
-        {d::k7352R, "7352R"}, {d::k8600X, "8600X"}, {d::k7354, "7354"},  {d::k7364, "7364"},
+        {d::k7352R, "7352R"}, {d::k8600X, "8600X"}, {d::k7354, "7354"},   {d::k7364, "7364"},
         {d::k7320, "7320"},   {d::k7341, "7341"},   {d::k7341L, "7341L"}, {d::k7342, "7342"},
         {d::k7345, "7345"},   {d::k7347, "7347"},   {d::k7347K, "7347K"}, {d::k7349, "7349"},
-        {d::k7352, "7352"},   {d::k7354R, "7354R"}, {d::k7356, "7356"},  {d::k7361, "7361"},
-        {d::k7380, "7380"},   {d::k7381, "7381"},   {d::k7382, "7382"},  {d::k7383, "7383"},
-        {d::k7385, "7385"},   {d::k7390, "7390"},   {d::k7396, "7396"},  {d::k7320L, "7320L"},
+        {d::k7352, "7352"},   {d::k7354R, "7354R"}, {d::k7356, "7356"},   {d::k7361, "7361"},
+        {d::k7380, "7380"},   {d::k7381, "7381"},   {d::k7382, "7382"},   {d::k7383, "7383"},
+        {d::k7385, "7385"},   {d::k7390, "7390"},   {d::k7396, "7396"},   {d::k7320L, "7320L"},
         {d::k8600, "8600"},
     };
     for (auto [address, name] : models) {
@@ -251,8 +251,8 @@ TEST_F(SimDevice, FaultsFailTheOperation) {
     odel::AiMultiModule ai(link.get(), hex(d::k7354RChecksum));
     std::string data;
     ASSERT_TRUE(ai.ReadAnalogData(data));
-    const Fault faults[] = {Fault::NoReply, Fault::BadChecksum, Fault::NoCr, Fault::TooLong,
-                            Fault::Garbage, Fault::Reject};
+    const Fault faults[] = {Fault::NoReply, Fault::BadChecksum, Fault::NoCr,
+                            Fault::TooLong, Fault::Garbage,     Fault::Reject};
     for (Fault f : faults) {
         bus.setFault(i, f);
         data.clear();
@@ -295,13 +295,13 @@ TEST_F(SimDevice, SearchOfTheDefaultBus) {
         for (const auto& s : node.slots) lines.push_back("  " + s);
     }
     const std::vector<std::string> expected = {
-        "(*)7354 0",   "(01)7352R 0", "(02)7354R 1", "(03)8600X 0", "  (S0)8631",   "  (S1)8634",
-        "  (S3)8631G", "  (S4)8672",  "  (S5)86XY",  "  (S7)8681",  "(04)7385 2",   "(05)7354 0",
-        "(06)7364 0",  "(07)7320 0",  "(08)7341 0",  "(09)7341L 0", "(0A)7342 0",   "(0B)7345 0",
-        "(0C)7347 0",  "(0D)7347K 0", "(0E)7349 0",  "(0F)7352 0",  "(10)7354R 0",  "(11)7356 0",
-        "(12)7361 0",  "(13)7380 0",  "(14)7381 0",  "(15)7382 0",  "(16)7383 0",   "(17)7385 0",
-        "(18)7390 0",  "(19)7396 0",  "(1A)7320L 0", "(1B)8600 0",  "  (S0)8631",   "  (S1)8672",
-        "  (S2)8689",  "  (S3)8677",  "(20)7347 2",  "(21)7347K 2", "(22)7352R 2",  "(23)7354R 2",
+        "(*)7354 0",   "(01)7352R 0", "(02)7354R 1", "(03)8600X 0", "  (S0)8631",  "  (S1)8634",
+        "  (S3)8631G", "  (S4)8672",  "  (S5)86XY",  "  (S7)8681",  "(04)7385 2",  "(05)7354 0",
+        "(06)7364 0",  "(07)7320 0",  "(08)7341 0",  "(09)7341L 0", "(0A)7342 0",  "(0B)7345 0",
+        "(0C)7347 0",  "(0D)7347K 0", "(0E)7349 0",  "(0F)7352 0",  "(10)7354R 0", "(11)7356 0",
+        "(12)7361 0",  "(13)7380 0",  "(14)7381 0",  "(15)7382 0",  "(16)7383 0",  "(17)7385 0",
+        "(18)7390 0",  "(19)7396 0",  "(1A)7320L 0", "(1B)8600 0",  "  (S0)8631",  "  (S1)8672",
+        "  (S2)8689",  "  (S3)8677",  "(20)7347 2",  "(21)7347K 2", "(22)7352R 2", "(23)7354R 2",
         "(24)7364 2",  "(25)7381 2",  "(26)7396 2",
     };
     EXPECT_EQ(lines, expected);

@@ -4,8 +4,8 @@
 #include <memory>
 #include <thread>
 
-#include "sim/SimBus.h"
 #include "sim/RawLink.h"
+#include "sim/SimBus.h"
 
 using odel::sim::Fault;
 using odel::sim::ModuleState;
@@ -34,7 +34,7 @@ const char* kBus = R"(# test bus
 )";
 
 class SimRaw : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(bus.startFromText(kBus)) << bus.error();
         link = std::make_unique<RawLink>(bus.slavePath());
@@ -49,8 +49,8 @@ TEST_F(SimRaw, AnswersOnlyItsOwnAddress) {
     EXPECT_EQ(ask("$01M"), "!017354R\r");
     EXPECT_EQ(ask("$05M"), "!057385\r");
     EXPECT_EQ(ask("$0bM"), "!0B7341\r");  // address digits read case-insensitively
-    EXPECT_EQ(ask("$33M"), "");            // nobody there
-    EXPECT_EQ(ask("$01Q"), "?01\r");       // unknown command
+    EXPECT_EQ(ask("$33M"), "");           // nobody there
+    EXPECT_EQ(ask("$01Q"), "?01\r");      // unknown command
     EXPECT_EQ(bus.received(0), "$01M\r$01Q\r");
 }
 
@@ -68,18 +68,11 @@ TEST_F(SimRaw, ConfigurationAndDataReplyShapes) {
         m.watchdog = 123;
     });
     const Case cases[] = {
-        {"$012", "!010F0600\r"},
-        {"$01F", "!01A1.20\r"},
-        {"$016", "!0183\r"},
-        {"$018C0", "!01C0R06\r"},
-        {"$018C3", "!01C3R0F\r"},
-        {"$01Y", "!010123\r"},
-        {"$013", ">+025.00\r"},
-        {"#010", ">+01.234\r"},
-        {"#011", ">+0250.0\r"},
-        {"#012", ">+888888\r"},
-        {"$018C8", "?01\r"},   // no channel 8
-        {"$017C1R55", "?01\r"},  // range not in the model's table
+        {"$012", "!010F0600\r"},  {"$01F", "!01A1.20\r"},   {"$016", "!0183\r"},
+        {"$018C0", "!01C0R06\r"}, {"$018C3", "!01C3R0F\r"}, {"$01Y", "!010123\r"},
+        {"$013", ">+025.00\r"},   {"#010", ">+01.234\r"},   {"#011", ">+0250.0\r"},
+        {"#012", ">+888888\r"},   {"$018C8", "?01\r"},  // no channel 8
+        {"$017C1R55", "?01\r"},                         // range not in the model's table
     };
     for (const auto& c : cases) EXPECT_EQ(ask(c.command), c.reply) << c.command;
     std::string all = ask("#01");
@@ -115,8 +108,8 @@ TEST_F(SimRaw, DataFormatsOfTheReadAll) {
 
 TEST_F(SimRaw, ChecksumModuleNeedsAndSendsChecksum) {
     EXPECT_EQ(withChecksum("$012"), "$012B7");
-    EXPECT_EQ(ask("$02M"), "");                    // digits missing: ignored
-    EXPECT_EQ(ask("$02M00"), "");                  // wrong digits: ignored
+    EXPECT_EQ(ask("$02M"), "");    // digits missing: ignored
+    EXPECT_EQ(ask("$02M00"), "");  // wrong digits: ignored
     std::string reply = ask(withChecksum("$02M"));
     EXPECT_EQ(reply, withChecksum("!027352R") + "\r");
     EXPECT_EQ(ask(withChecksum("$022")), withChecksum("!02080640") + "\r");
@@ -235,7 +228,8 @@ TEST_F(SimRaw, SingleChannelAlarmCommands) {
 
 TEST_F(SimRaw, ModbusReadsAndWrites) {
     // Name registers 211-212 and firmware 213 of the 7354R at 0C.
-    std::string reply = link->exchange(modbusFrame(bytes({0x0C, 0x03, 0x00, 0xD2, 0x00, 0x03})), false, 11);
+    std::string reply =
+        link->exchange(modbusFrame(bytes({0x0C, 0x03, 0x00, 0xD2, 0x00, 0x03})), false, 11);
     EXPECT_EQ(reply, modbusFrame(bytes({0x0C, 0x03, 0x06, 0x73, 0x54, 'R', 0x00, 0x01, 0x20})));
     // Enable mask write and read back.
     std::string write = modbusFrame(bytes({0x0C, 0x06, 0x00, 0xDC, 0x00, 0x05}));
@@ -253,7 +247,8 @@ TEST_F(SimRaw, ModbusReadsAndWrites) {
     EXPECT_EQ(link->exchange(modbusFrame(bytes({0x0C, 0x03, 0x01, 0x00, 0x00, 0x01})), false, 5),
               modbusFrame(bytes({0x0C, 0x83, 0x02})));
     // A frame with a bad CRC is ignored; a Modbus module ignores ASCII.
-    EXPECT_EQ(link->exchange(bytes({0x0C, 0x03, 0x00, 0xD2, 0x00, 0x02, 0x00, 0x00}), false, 9), "");
+    EXPECT_EQ(link->exchange(bytes({0x0C, 0x03, 0x00, 0xD2, 0x00, 0x02, 0x00, 0x00}), false, 9),
+              "");
     EXPECT_EQ(ask("$0CM"), "");
 }
 
@@ -364,6 +359,29 @@ TEST(SimBusFile, ParsesOptions) {
     EXPECT_EQ(bus.modules[1].format, 0x80);
     EXPECT_TRUE(bus.modules[1].init);
     EXPECT_EQ(bus.modules[2].slotTable, "3172FF1G");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SimLive, ValuesMoveUnlessFrozenAndPacingTakesTime) {
+    SimBus bus;
+    ASSERT_TRUE(bus.startFromText("01 7352R\n02 7352R frozen baud=1200\n"));
+    RawLink link(bus.slavePath());
+    std::string first = link.exchange("#01\r");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_NE(link.exchange("#01\r"), first);
+    link.setSpeed(B1200);
+    std::string frozen = link.exchange("#02\r");
+    EXPECT_EQ(frozen.size(), 58u);
+    EXPECT_EQ(link.exchange("#02\r"), frozen);
+    bus.setPacing(true, 20);
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(link.exchange("#02\r"), frozen);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - t0);
+    EXPECT_GE(ms.count(), 20 + 58 * 10 * 1000 / 1200 - 5);  // turnaround + 10 bits per byte
 }
 
 }  // namespace
