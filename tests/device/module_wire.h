@@ -30,7 +30,9 @@ struct WireRow {
 };
 
 // Names the row in failure messages instead of dumping its bytes.
-inline void PrintTo(const WireRow& row, std::ostream* os) { *os << row.name; }
+inline void PrintTo(const WireRow& row, std::ostream* os) {
+    *os << row.name;
+}
 
 inline std::string RowName(const ::testing::TestParamInfo<WireRow>& info) {
     return info.param.name;
