@@ -22,8 +22,15 @@ std::string Hex2(int value) {
     return text;
 }
 
+// Built with append: GCC 12 at -O2/-O3 warns falsely (-Wrestrict) on chains of operator+.
+std::string NodeText(const std::string& addressPart, const std::string& name) {
+    std::string text = "(";
+    text.append(addressPart).append(")").append(name);
+    return text;
+}
+
 std::string NodeText(int address, const std::string& name) {
-    return (address == 0 ? std::string("(*)") : "(" + Hex2(address) + ")") + name;
+    return NodeText(address == 0 ? std::string("*") : Hex2(address), name);
 }
 
 }  // namespace
@@ -109,7 +116,10 @@ std::vector<std::string> BusSearch::ReadSlotNodes(SerialPort* link, const std::s
     const int slots = mainUnitName == "8600X" ? 8 : 4;
     for (int n = 0; n < slots; ++n) {
         std::string name;
-        if (unit.GetSlotModuleName(n, name)) nodes.push_back("(S" + std::to_string(n) + ")" + name);
+        if (!unit.GetSlotModuleName(n, name)) continue;
+        std::string slot = "S";
+        slot.append(std::to_string(n));
+        nodes.push_back(NodeText(slot, name));
     }
     return nodes;
 }
