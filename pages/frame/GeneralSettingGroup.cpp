@@ -106,7 +106,7 @@ GeneralSettingGroup::GeneralSettingGroup(unsigned rows, QWidget* parent)
     wh->addWidget(new QLabel("Sec", wdt));
     wh->addStretch(1);
     addRow("Comm. WDT:", wdt)->setBuddy(edtCommWDT);
-    setRowVisible(wdt, rows & CommWDT);
+    setRowVisible(edtCommWDT, rows & CommWDT);
 
     btSystemUpdate = new QPushButton("&Update", this);
     btSystemUpdate->setObjectName("btSystemUpdate");

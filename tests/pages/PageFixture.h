@@ -28,10 +28,21 @@
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QByteArray& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace odel::test {
 
 class PageTest : public ::testing::Test {
+public:
+    // A module of the model with frozen values (channel i reads i + 0.5).
+    static odel::sim::ModuleState module(const std::string& model, int address) {
+        auto m = odel::sim::makeModule(model, address);
+        EXPECT_TRUE(m.has_value()) << model;
+        m->live = false;
+        for (int i = 0; i < 8; ++i) m->values[i] = i + 0.5;
+        return *m;
+    }
+
 protected:
     void SetUp() override {
         odel::ui::setPauseHandler([this](int ms) { pauses.push_back(ms); });
@@ -40,15 +51,6 @@ protected:
     void TearDown() override {
         page.reset();
         odel::ui::setPauseHandler({});
-    }
-
-    // A module of the model with frozen values (channel i reads i + 0.5).
-    static odel::sim::ModuleState module(const std::string& model, int address) {
-        auto m = odel::sim::makeModule(model, address);
-        EXPECT_TRUE(m.has_value()) << model;
-        m->live = false;
-        for (int i = 0; i < 8; ++i) m->values[i] = i + 0.5;
-        return *m;
     }
 
     void startBus(const std::vector<odel::sim::ModuleState>& modules) {
