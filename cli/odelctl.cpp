@@ -1,7 +1,6 @@
 // odelctl: lists ports, sends command lines, searches the bus and talks Modbus RTU from scripts.
 // Exit codes: 0 success, 1 no or bad answer, 2 usage errors and ports that cannot be opened.
 #include <CLI/CLI.hpp>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -53,10 +52,14 @@ void AddLinkOptions(CLI::App* cmd, LinkOptions& o) {
 
 const char* OpenErrorText(odel::SerialPort::OpenError e) {
     switch (e) {
-        case odel::SerialPort::OpenError::NotPresent: return "no such port";
-        case odel::SerialPort::OpenError::Busy: return "port is in use by another program";
-        case odel::SerialPort::OpenError::NoPermission: return "permission denied";
-        default: return "cannot open port";
+        case odel::SerialPort::OpenError::NotPresent:
+            return "no such port";
+        case odel::SerialPort::OpenError::Busy:
+            return "port is in use by another program";
+        case odel::SerialPort::OpenError::NoPermission:
+            return "permission denied";
+        default:
+            return "cannot open port";
     }
 }
 
@@ -66,8 +69,7 @@ std::unique_ptr<odel::SerialPort> OpenLink(const LinkOptions& o) {
     const int timeout = ParseDecimal(o.timeout, "--timeout", 1, 600000);
     auto link = std::make_unique<odel::SerialPort>(o.port);
     if (!link->Open()) {
-        std::cerr << "odelctl: " << o.port << ": " << OpenErrorText(link->LastOpenError())
-                  << "\n";
+        std::cerr << "odelctl: " << o.port << ": " << OpenErrorText(link->LastOpenError()) << "\n";
         return nullptr;
     }
     if (!link->SetLineSettings(baud, 8, 0, 0)) {
@@ -123,9 +125,10 @@ int CmdSearch(const LinkOptions& o, const std::string& fromText, const std::stri
 int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::string& action,
               const std::string& a, const std::string& b) {
     const int slave = ParseDecimal(slaveText, "SLAVE", 0, 255);
-    const int first = ParseDecimal(a, action == "read-coils" || action == "read-registers"
-                                          ? "FIRST"
-                                          : (action == "write-coil" ? "COIL" : "REGISTER"),
+    const int first = ParseDecimal(a,
+                                   action == "read-coils" || action == "read-registers"
+                                       ? "FIRST"
+                                       : (action == "write-coil" ? "COIL" : "REGISTER"),
                                    1, 65536);
     int value = 0;
     bool on = false;

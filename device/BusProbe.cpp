@@ -46,7 +46,9 @@ BusSearch::BusSearch(SerialPort* link, int startAddress, int lastAddress)
 
 BusSearch::~BusSearch() = default;
 
-bool BusSearch::Finished() const { return step_ >= endStep_; }
+bool BusSearch::Finished() const {
+    return step_ >= endStep_;
+}
 
 bool BusSearch::ProbeNext(ProbeNode& found, bool& progressed) {
     progressed = false;

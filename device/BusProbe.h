@@ -21,7 +21,7 @@ struct ProbeNode {
 };
 
 class BusSearch {
-public:
+  public:
     static constexpr int kPhases = 3;
     static constexpr int kFinishedStep = 256 * kPhases;
 
@@ -32,7 +32,7 @@ public:
     BusSearch& operator=(const BusSearch&) = delete;
 
     bool Finished() const;
-    int Step() const { return step_; }     // 3 * address + phase
+    int Step() const { return step_; }               // 3 * address + phase
     int Address() const { return step_ / kPhases; }  // the address the next probe asks
     int Phase() const { return step_ % kPhases; }
     // One progress step per address: maximum = number of addresses to probe.
@@ -49,7 +49,7 @@ public:
     static std::vector<std::string> ReadSlotNodes(SerialPort* link, const std::string& address,
                                                   const std::string& mainUnitName);
 
-private:
+  private:
     bool ProbeAscii(int address, int phase, ProbeNode& found);
     bool ProbeModbus(int address, ProbeNode& found);
 

@@ -85,9 +85,9 @@ bool ModbusMaster::SendRequest(int slave, int function, int address, int value) 
     std::snprintf(text, sizeof text, "%02X%02X%04X%04X", slave, function, address, value);
     request_ = text;
     std::uint8_t frame[8] = {
-        static_cast<std::uint8_t>(slave),         static_cast<std::uint8_t>(function),
-        static_cast<std::uint8_t>(address >> 8),  static_cast<std::uint8_t>(address & 0xFF),
-        static_cast<std::uint8_t>(value >> 8),    static_cast<std::uint8_t>(value & 0xFF),
+        static_cast<std::uint8_t>(slave),        static_cast<std::uint8_t>(function),
+        static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address & 0xFF),
+        static_cast<std::uint8_t>(value >> 8),   static_cast<std::uint8_t>(value & 0xFF),
     };
     std::uint16_t crc = Crc16(frame, 6);
     frame[6] = static_cast<std::uint8_t>(crc & 0xFF);
@@ -98,8 +98,7 @@ bool ModbusMaster::SendRequest(int slave, int function, int address, int value) 
 }
 
 bool ModbusMaster::FunctionMatches() const {
-    return request_.size() >= 4 && reply_.size() >= 4 &&
-           request_.compare(2, 2, reply_, 2, 2) == 0;
+    return request_.size() >= 4 && reply_.size() >= 4 && request_.compare(2, 2, reply_, 2, 2) == 0;
 }
 
 bool ModbusMaster::ReceiveData(std::uint8_t* data, std::size_t capacity, int& byteCount) {
@@ -165,8 +164,7 @@ bool ModbusMaster::ReceiveReadRegisters(std::uint8_t* data, int& byteCount) {
     return ReceiveData(data, kReceiveBufferSize, byteCount);
 }
 
-bool ModbusMaster::ReceiveReadRegisters(std::uint8_t* data, std::size_t capacity,
-                                        int& byteCount) {
+bool ModbusMaster::ReceiveReadRegisters(std::uint8_t* data, std::size_t capacity, int& byteCount) {
     return ReceiveData(data, capacity, byteCount);
 }
 
@@ -174,12 +172,16 @@ bool ModbusMaster::RequestWriteCoil(int slave, int coil, bool on) {
     return SendRequest(slave, 0x05, coil - 1, on ? 0xFF00 : 0x0000);
 }
 
-bool ModbusMaster::ReceiveWriteCoil() { return ReceiveEcho(); }
+bool ModbusMaster::ReceiveWriteCoil() {
+    return ReceiveEcho();
+}
 
 bool ModbusMaster::RequestWriteRegister(int slave, int reg, int value) {
     return SendRequest(slave, 0x06, reg - 1, value);
 }
 
-bool ModbusMaster::ReceiveWriteRegister() { return ReceiveEcho(); }
+bool ModbusMaster::ReceiveWriteRegister() {
+    return ReceiveEcho();
+}
 
 }  // namespace odel

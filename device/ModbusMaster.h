@@ -11,7 +11,7 @@ namespace odel {
 class SerialPort;
 
 class ModbusMaster {
-public:
+  public:
     explicit ModbusMaster(SerialPort* port);
 
     // Largest data answer accepted: address, function, count, data and CRC fill 256 bytes.
@@ -40,7 +40,7 @@ public:
     const std::string& ReplyText() const { return reply_; }
     void SetPort(SerialPort* port) { port_ = port; }
 
-private:
+  private:
     bool SendRequest(int slave, int function, int address, int value);
     void Purge();
     bool ReceiveData(std::uint8_t* data, std::size_t capacity, int& byteCount);

@@ -68,7 +68,8 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::vector<std::string> ListSerialPorts(const std::string& sysClassTty, const std::string& devDir) {
+std::vector<std::string> ListSerialPorts(const std::string& sysClassTty,
+                                         const std::string& devDir) {
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(sysClassTty, ec), end; !ec && it != end; it.increment(ec)) {

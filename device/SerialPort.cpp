@@ -125,10 +125,18 @@ bool SerialPort::Impl::ApplyLineSettings() {
     t.c_cflag |= CLOCAL | CREAD;
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
     switch (dataBits) {
-        case 5: t.c_cflag |= CS5; break;
-        case 6: t.c_cflag |= CS6; break;
-        case 7: t.c_cflag |= CS7; break;
-        default: t.c_cflag |= CS8; break;
+        case 5:
+            t.c_cflag |= CS5;
+            break;
+        case 6:
+            t.c_cflag |= CS6;
+            break;
+        case 7:
+            t.c_cflag |= CS7;
+            break;
+        default:
+            t.c_cflag |= CS8;
+            break;
     }
     if (parity == 1) t.c_cflag |= PARENB | PARODD;
     if (parity == 2) t.c_cflag |= PARENB;
@@ -210,10 +218,18 @@ bool SerialPort::Open() {
     // Read the device's current settings back; they are not changed here.
     impl_->baud = BaudForSpeed(::cfgetospeed(&t));
     switch (t.c_cflag & CSIZE) {
-        case CS5: impl_->dataBits = 5; break;
-        case CS6: impl_->dataBits = 6; break;
-        case CS7: impl_->dataBits = 7; break;
-        default: impl_->dataBits = 8; break;
+        case CS5:
+            impl_->dataBits = 5;
+            break;
+        case CS6:
+            impl_->dataBits = 6;
+            break;
+        case CS7:
+            impl_->dataBits = 7;
+            break;
+        default:
+            impl_->dataBits = 8;
+            break;
     }
     impl_->parity = (t.c_cflag & PARENB) ? ((t.c_cflag & PARODD) ? 1 : 2) : 0;
     impl_->stopBits = (t.c_cflag & CSTOPB) ? 2 : 0;
@@ -228,9 +244,13 @@ bool SerialPort::Close() {
     return ::close(fd) == 0 || errno == EINTR;
 }
 
-bool SerialPort::IsOpen() const { return impl_->fd >= 0; }
+bool SerialPort::IsOpen() const {
+    return impl_->fd >= 0;
+}
 
-SerialPort::OpenError SerialPort::LastOpenError() const { return impl_->lastOpenError; }
+SerialPort::OpenError SerialPort::LastOpenError() const {
+    return impl_->lastOpenError;
+}
 
 bool SerialPort::SetLineSettings(int baud, std::uint8_t dataBits, std::uint8_t parity,
                                  std::uint8_t stopBits) {
@@ -260,9 +280,13 @@ bool SerialPort::SetTimeout(int ms) {
     return impl_->fd >= 0;
 }
 
-int SerialPort::GetTimeout() const { return impl_->timeoutMs; }
+int SerialPort::GetTimeout() const {
+    return impl_->timeoutMs;
+}
 
-std::string SerialPort::GetPortName() const { return impl_->portName; }
+std::string SerialPort::GetPortName() const {
+    return impl_->portName;
+}
 
 bool SerialPort::WriteText(const std::string& text) {
     return WriteBytes(text.size(), reinterpret_cast<const std::uint8_t*>(text.data()));
@@ -347,11 +371,17 @@ bool SerialPort::FlushInput() {
     return ::tcflush(impl_->fd, TCIFLUSH) == 0;
 }
 
-void SerialPort::SetChecksum(std::uint8_t flag) { impl_->checksum = flag; }
+void SerialPort::SetChecksum(std::uint8_t flag) {
+    impl_->checksum = flag;
+}
 
-std::uint8_t SerialPort::GetChecksum() const { return impl_->checksum; }
+std::uint8_t SerialPort::GetChecksum() const {
+    return impl_->checksum;
+}
 
-void SerialPort::SetObserver(TrafficObserver* observer) { impl_->observer = observer; }
+void SerialPort::SetObserver(TrafficObserver* observer) {
+    impl_->observer = observer;
+}
 
 int SerialPort::ComputeChecksum(const std::string& text) {
     unsigned sum = 0;

@@ -10,14 +10,14 @@ namespace odel {
 
 // Told every byte written to and read from a port, with a monotonic timestamp in microseconds.
 class TrafficObserver {
-public:
+  public:
     virtual ~TrafficObserver() = default;
     virtual void BytesWritten(const std::uint8_t* data, std::size_t count, std::int64_t usec) = 0;
     virtual void BytesRead(const std::uint8_t* data, std::size_t count, std::int64_t usec) = 0;
 };
 
 class SerialPort {
-public:
+  public:
     // Why the last Open failed.
     enum class OpenError { None, NotPresent, Busy, NoPermission, Other };
 
@@ -32,7 +32,8 @@ public:
     OpenError LastOpenError() const;
 
     // parity: 0 none; stopBits: 0 one stop bit (the codes the callers pass).
-    bool SetLineSettings(int baud, std::uint8_t dataBits, std::uint8_t parity, std::uint8_t stopBits);
+    bool SetLineSettings(int baud, std::uint8_t dataBits, std::uint8_t parity,
+                         std::uint8_t stopBits);
     void GetLineSettings(int& baud, std::uint8_t& dataBits, std::uint8_t& parity,
                          std::uint8_t& stopBits) const;
     bool SetTimeout(int ms);
@@ -59,7 +60,7 @@ public:
 
     void SetObserver(TrafficObserver* observer);
 
-private:
+  private:
     struct Impl;
     Impl* impl_;
 };

@@ -179,8 +179,14 @@ TEST(OdelctlSearch, PrintsNodesAndSlots) {
             std::string line = pending;
             pending.clear();
             if (line == "$00M\r") return std::string("!007352\r");
-            if (line == "$02MD3\r") return std::string("!028600" "51\r");
-            if (line == "$02TDA\r") return std::string("!021G17FF13" "53\r");
+            if (line == "$02MD3\r")
+                return std::string(
+                    "!028600"
+                    "51\r");
+            if (line == "$02TDA\r")
+                return std::string(
+                    "!021G17FF13"
+                    "53\r");
             return std::nullopt;
         }
         if (pending.size() < 8) return std::nullopt;
@@ -200,7 +206,8 @@ TEST(OdelctlSearch, PrintsNodesAndSlots) {
               "\t(S3)8613\n"
               "(03)7352R\t2\n");
 
-    Result none = RunOdelctl({"search", "--timeout", "10", "--from", "200", "--to", "201", peer.path()});
+    Result none =
+        RunOdelctl({"search", "--timeout", "10", "--from", "200", "--to", "201", peer.path()});
     EXPECT_EQ(none.rc, 0);
     EXPECT_EQ(none.out, "");
 }
@@ -227,15 +234,24 @@ TEST(OdelctlModbus, FourActions) {
         std::string wire;
     };
     const std::vector<Case> cases = {
-        {{"read-coils", "1", "16"}, 0, "1011000101000001\n",
+        {{"read-coils", "1", "16"},
+         0,
+         "1011000101000001\n",
          WithCrc(Bytes({0x01, 0x01, 0x00, 0x00, 0x00, 0x10}))},
-        {{"read-coils", "1", "3"}, 0, "101\n", WithCrc(Bytes({0x01, 0x01, 0x00, 0x00, 0x00, 0x03}))},
-        {{"read-registers", "211", "2"}, 0, "7352 5200\n",
+        {{"read-coils", "1", "3"},
+         0,
+         "101\n",
+         WithCrc(Bytes({0x01, 0x01, 0x00, 0x00, 0x00, 0x03}))},
+        {{"read-registers", "211", "2"},
+         0,
+         "7352 5200\n",
          WithCrc(Bytes({0x01, 0x03, 0x00, 0xD2, 0x00, 0x02}))},
         {{"read-registers", "1", "2"}, 1, "", WithCrc(Bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x02}))},
         {{"write-coil", "17", "on"}, 0, "", WithCrc(Bytes({0x01, 0x05, 0x00, 0x10, 0xFF, 0x00}))},
         {{"write-coil", "17", "off"}, 0, "", WithCrc(Bytes({0x01, 0x05, 0x00, 0x10, 0x00, 0x00}))},
-        {{"write-register", "5", "48879"}, 0, "",
+        {{"write-register", "5", "48879"},
+         0,
+         "",
          WithCrc(Bytes({0x01, 0x06, 0x00, 0x04, 0xBE, 0xEF}))},
         {{"read-registers", "7", "1"}, 1, "", WithCrc(Bytes({0x01, 0x03, 0x00, 0x06, 0x00, 0x01}))},
     };

@@ -40,7 +40,7 @@ std::string Bytes(std::initializer_list<int> list) {
 
 // A libmodbus RTU server (slave 1) on the master side of a pseudo-terminal.
 class LibmodbusServer {
-public:
+  public:
     LibmodbusServer() {
         char name[256] = {};
         if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return;
@@ -69,7 +69,7 @@ public:
     modbus_mapping_t* map() { return map_; }
     bool ok() const { return ctx_ != nullptr && map_ != nullptr; }
 
-private:
+  private:
     void Run() {
         std::uint8_t query[MODBUS_RTU_MAX_ADU_LENGTH];
         while (!stop_) {
@@ -125,7 +125,8 @@ TEST(ModbusLibmodbus, AllFourFunctions) {
     ASSERT_TRUE(mb.RequestReadRegisters(1, 1, 3));
     ASSERT_TRUE(mb.ReceiveReadRegisters(data, count));
     EXPECT_EQ(count, 6);
-    EXPECT_EQ(std::vector<int>(data, data + 6), (std::vector<int>{0x73, 0x52, 0x52, 0, 0x0F, 0xA0}));
+    EXPECT_EQ(std::vector<int>(data, data + 6),
+              (std::vector<int>{0x73, 0x52, 0x52, 0, 0x0F, 0xA0}));
 
     ASSERT_TRUE(mb.RequestWriteCoil(1, 17, true));
     EXPECT_TRUE(mb.ReceiveWriteCoil());
@@ -158,9 +159,8 @@ struct ModbusPeerTest : ::testing::Test {
         ASSERT_TRUE(peer.ok());
         link = OpenLink(peer.path(), 40);
         mb = std::make_unique<ModbusMaster>(link.get());
-        peer.setFrameHandler(8, [this](const std::string&) -> std::optional<std::string> {
-            return answer;
-        });
+        peer.setFrameHandler(
+            8, [this](const std::string&) -> std::optional<std::string> { return answer; });
     }
     ScriptedPeer peer;
     std::unique_ptr<odel::SerialPort> link;
@@ -191,7 +191,8 @@ TEST_F(ModbusPeerTest, RequestBytesOnTheWire) {
          WithCrc(Bytes({0x21, 0x03, 0x00, 0xD2, 0x00, 0x02}))},
         {"write register", [](ModbusMaster& m) { return m.RequestWriteRegister(1, 5, 0xBEEF); },
          Bytes({0x01, 0x06, 0x00, 0x04, 0xBE, 0xEF, 0xF8, 0x27})},
-        {"largest numbers", [](ModbusMaster& m) { return m.RequestWriteRegister(255, 65536, 65535); },
+        {"largest numbers",
+         [](ModbusMaster& m) { return m.RequestWriteRegister(255, 65536, 65535); },
          WithCrc(Bytes({0xFF, 0x06, 0xFF, 0xFF, 0xFF, 0xFF}))},
     };
     for (const auto& c : cases) {
@@ -204,7 +205,7 @@ TEST_F(ModbusPeerTest, RequestBytesOnTheWire) {
 }
 
 TEST_F(ModbusPeerTest, OutOfRangeSendsNothing) {
-    EXPECT_FALSE(mb->RequestReadCoils(1, 0, 16));      // coil numbers start at 1
+    EXPECT_FALSE(mb->RequestReadCoils(1, 0, 16));  // coil numbers start at 1
     EXPECT_FALSE(mb->RequestReadCoils(1, 65537, 1));
     EXPECT_FALSE(mb->RequestReadRegisters(1, 1, 65536));
     EXPECT_FALSE(mb->RequestReadRegisters(1, 1, -1));
@@ -230,15 +231,16 @@ TEST_F(ModbusPeerTest, AnswerTable) {
     };
     const std::vector<Case> cases = {
         {"good", WithCrc(Bytes({0x01, 0x03, 0x04, 0x73, 0x52, 0x52, 0x00})), true, 4,
-         "010304735252" "00"},
+         "010304735252"
+         "00"},
         {"another slave address is not checked", WithCrc(Bytes({0x07, 0x03, 0x02, 0x12, 0x34})),
          true, 2, "0703021234"},
         {"bad crc", Bytes({0x01, 0x03, 0x02, 0xAA, 0xBB, 0x86, 0x98}), false, -1, ""},
         {"exception", WithCrc(Bytes({0x01, 0x83, 0x02})), false, -1, ""},
         {"three bytes", Bytes({0x01, 0x03, 0x02}), false, -1, ""},
         {"other function", WithCrc(Bytes({0x01, 0x04, 0x02, 0x12, 0x34})), false, -1, ""},
-        {"cut short with a fitting crc", WithCrc(Bytes({0x01, 0x03, 0x04, 0x01, 0x02})), false,
-         -1, ""},
+        {"cut short with a fitting crc", WithCrc(Bytes({0x01, 0x03, 0x04, 0x01, 0x02})), false, -1,
+         ""},
         {"nothing", "", false, -1, ""},
     };
     for (const auto& c : cases) {

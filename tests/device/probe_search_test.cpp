@@ -43,7 +43,7 @@ struct FakeModule {
 };
 
 class FakeBus {
-public:
+  public:
     explicit FakeBus(ScriptedPeer& peer) {
         peer.setStreamHandler([this](std::string& pending) { return Take(pending); });
     }
@@ -57,7 +57,7 @@ public:
         log_.clear();
     }
 
-private:
+  private:
     void Record(const std::string& text) {
         std::lock_guard<std::mutex> lock(mu_);
         log_.push_back(text);
@@ -86,8 +86,7 @@ private:
         if (WithCrc(frame.substr(0, 6)) != frame) return std::nullopt;
         auto it = modules.find(static_cast<unsigned char>(frame[0]));
         if (it == modules.end() || it->second.kind != FakeModule::Modbus) return std::nullopt;
-        return WithCrc(std::string("\x00\x03\x04", 3).replace(0, 1, 1, frame[0]) +
-                       it->second.name);
+        return WithCrc(std::string("\x00\x03\x04", 3).replace(0, 1, 1, frame[0]) + it->second.name);
     }
     std::optional<std::string> AnswerAscii(const std::string& line) {
         // "$AAM[cc]\r" or "$AAT[cc]\r"
@@ -99,9 +98,12 @@ private:
         if (checked != (m.kind == FakeModule::Checked)) return std::nullopt;
         if (checked && Sum(line.substr(0, 4)) != line.substr(4, 2)) return std::nullopt;
         std::string payload;
-        if (line[3] == 'M') payload = m.name;
-        else if (line[3] == 'T' && !m.slotTable.empty()) payload = m.slotTable;
-        else return std::nullopt;
+        if (line[3] == 'M')
+            payload = m.name;
+        else if (line[3] == 'T' && !m.slotTable.empty())
+            payload = m.slotTable;
+        else
+            return std::nullopt;
         std::string reply = "!" + line.substr(1, 2) + payload;
         if (checked) reply += Sum(reply);
         return reply + "\r";
@@ -145,7 +147,8 @@ TEST_F(ProbeTest, PhasesSendTheirBytes) {
     EXPECT_EQ(probes, 3);
     // "$1AM" sums to 0xE3.
     EXPECT_EQ(bus.Log(), (std::vector<std::string>{"$1AM\r", "$1AME3\r", "RTU 1A 03 00D2 0002"}));
-    EXPECT_EQ(peer.received(), "$1AM\r$1AME3\r" + WithCrc(std::string("\x1A\x03\x00\xD2\x00\x02", 6)));
+    EXPECT_EQ(peer.received(),
+              "$1AM\r$1AME3\r" + WithCrc(std::string("\x1A\x03\x00\xD2\x00\x02", 6)));
 }
 
 TEST_F(ProbeTest, NodesMarkersAndSkippedPhases) {
@@ -233,11 +236,13 @@ TEST_F(ProbeTest, MainUnitSlots) {
     const std::vector<Case> cases = {
         {"8600", "1G17FF13", {"(S0)8631G", "(S1)8617", "(S3)8613"}},
         {"8600X", "1G17FF13", {"(S0)8631G", "(S1)8617", "(S3)8613"}},  // 8 characters: 0..3
-        {"8600X", "1A1B1C1D1E1F1G1H", {"(S0)861A", "(S1)861B", "(S2)861C", "(S3)861D",
-                                       "(S4)861E", "(S5)861F", "(S6)8631G", "(S7)861H"}},
+        {"8600X",
+         "1A1B1C1D1E1F1G1H",
+         {"(S0)861A", "(S1)861B", "(S2)861C", "(S3)861D", "(S4)861E", "(S5)861F", "(S6)8631G",
+          "(S7)861H"}},
         {"8600", "1A1B1C1D1E1F1G1H", {"(S0)861A", "(S1)861B", "(S2)861C", "(S3)861D"}},
-        {"8600", "", {}},          // no answer to $AAT
-        {"8600", "1A1B1C", {}},   // a table of another length covers no slot
+        {"8600", "", {}},        // no answer to $AAT
+        {"8600", "1A1B1C", {}},  // a table of another length covers no slot
     };
     for (const auto& c : cases) {
         bus.modules[0x20] = {FakeModule::Plain, c.name, c.table};

@@ -124,9 +124,12 @@ TEST(SerialPort, ReadLineKeepsToTheLimit) {
     const std::string body62(62, 'A');
     const std::vector<Case> cases = {
         {"!01\r", true, "!01\r"},
-        {body62 + "\r", true, body62 + "\r"},        // 63 characters with the CR
-        {body62 + "B\r", false, body62 + "B"},       // the 64th character fails
-        {std::string("!0\0" "1\r", 5), true, "!01\r"},  // a NUL counts but is not kept
+        {body62 + "\r", true, body62 + "\r"},   // 63 characters with the CR
+        {body62 + "B\r", false, body62 + "B"},  // the 64th character fails
+        {std::string("!0\0"
+                     "1\r",
+                     5),
+         true, "!01\r"},  // a NUL counts but is not kept
     };
     for (const auto& c : cases) {
         std::string dest;

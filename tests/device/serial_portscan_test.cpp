@@ -32,7 +32,7 @@ TEST(PortScan, ListsTtysWithADeviceSorted) {
     entry("tty12", nullptr);
     entry("console", nullptr);
     entry("ptmx", nullptr);
-    entry("ttyp0", nullptr);       // no device link: a legacy pty
+    entry("ttyp0", nullptr);  // no device link: a legacy pty
     fs::create_directories(tty / "ttyAMA0");
     fs::create_directory_symlink(root / "devices" / "usb1", tty / "ttyAMA0" / "device");
 

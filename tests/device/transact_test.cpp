@@ -26,13 +26,13 @@ TEST(Checksum, ComputeAppendVerify) {
         std::string after;
     };
     const std::vector<Case> cases = {
-        {"!01\r", false, "!01\r"},                // 4 characters: too short
-        {"!0186\r", false, "!0\r"},               // wrong sum: three characters gone
-        {"!0182\r", true, "!01\r"},               // '!'+'0'+'1' = 0x82
-        {"!01400600C7\r", false, "!01400600"},    // wrong digits
+        {"!01\r", false, "!01\r"},              // 4 characters: too short
+        {"!0186\r", false, "!0\r"},             // wrong sum: three characters gone
+        {"!0182\r", true, "!01\r"},             // '!'+'0'+'1' = 0x82
+        {"!01400600C7\r", false, "!01400600"},  // wrong digits
         {"!01400600AC\r", true, "!01400600\r"},
-        {"!01400600ac\r", true, "!01400600\r"},   // lower-case digits read as hex
-        {"!0140060ZZ\r", false, "!0140060"},      // not hex at all
+        {"!01400600ac\r", true, "!01400600\r"},  // lower-case digits read as hex
+        {"!0140060ZZ\r", false, "!0140060"},     // not hex at all
     };
     for (const auto& c : cases) {
         std::string r = c.reply;
@@ -54,8 +54,8 @@ struct TransactCase {
     std::string command;
     std::string answer;  // "" = silent
     bool ok;
-    std::string wire;    // what the module receives
-    std::string reply;   // the reply text afterwards
+    std::string wire;   // what the module receives
+    std::string reply;  // the reply text afterwards
 };
 
 }  // namespace
