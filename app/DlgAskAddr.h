@@ -1,0 +1,30 @@
+// Asks for the address the bus search starts at (0..255, decimal).
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+
+namespace odel::ui {
+
+class TfrmDlgAskAddr : public QDialog {
+    Q_OBJECT
+  public:
+    explicit TfrmDlgAskAddr(QWidget* parent = nullptr);
+
+    QLineEdit* EditAddr;
+    QPushButton* BitBtnOK;
+    QPushButton* BitBtnCancel;
+
+    int StartAddr() const { return startAddr_; }
+
+  public Q_SLOTS:
+    void BitBtnOKClick();
+    void BitBtnCancelClick();
+
+  private:
+    int startAddr_ = 0;
+};
+
+}  // namespace odel::ui

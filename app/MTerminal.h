@@ -1,0 +1,77 @@
+// The terminal: raw command lines to the bus, typed or played from a command file, with a log
+// of every command and reply, the wall-clock time and the reply time.
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+namespace odel {
+class SerialPort;
+}
+
+namespace odel::ui {
+
+class TfrmMTerminal : public QDialog {
+    Q_OBJECT
+  public:
+    explicit TfrmMTerminal(QWidget* parent = nullptr);
+
+    // Longest word taken from a command file: with its two checksum digits and the CR it must
+    // fit the terminal's command line of 50 characters. Longer words are not sent.
+    static constexpr int kMaxFileWord = 47;
+
+    void SetLink(odel::SerialPort* link) { link_ = link; }
+    void SendCommandLine(const QString& text);
+    // The two log lines of one exchange (exposed for their exact layout).
+    static QString CommandLogLine(const QString& text, int h, int m, int s);
+    static QString ReplyLogLine(const QString& reply, int h, int m, int s, qint64 ms);
+
+    QRadioButton* rdbIsSingleCommand;
+    QLabel* labCommandLine;
+    QLineEdit* edtCommandLine;
+    QLabel* labResponse;
+    QLineEdit* edtResponse;
+    QRadioButton* rdbIsNotSingleCommand;
+    QLabel* labFileName;
+    QLineEdit* edtFileName;
+    QPushButton* btFileBrowse;
+    QPushButton* btSend;
+    QPushButton* btContinueSend;
+    QCheckBox* chkCheckSum;
+    QPushButton* btStopSend;
+    QPushButton* btSaveToFile;
+    QPushButton* btExit;
+    QPlainTextEdit* edtCommandStatus;
+    QTimer* tmrUpdate;
+
+  public Q_SLOTS:
+    void btSendClick();
+    void btContinueSendClick();
+    void btStopSendClick();
+    void tmrUpdateTimer();
+    void btSaveToFileClick();
+    void btFileBrowseClick();
+    void btExitClick();
+    void rdbIsSingleCommandClick();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void done(int result) override;
+
+  private:
+    void edtCommandLineKeyDown(int key);
+    void setRepeating(bool on);
+
+    odel::SerialPort* link_ = nullptr;
+    QString fileName_;
+};
+
+}  // namespace odel::ui

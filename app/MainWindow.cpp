@@ -1,0 +1,503 @@
+#include "app/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCollator>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSerialPortInfo>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <algorithm>
+
+#include "app/ComSet.h"
+#include "app/DataDir.h"
+#include "app/Dispatch.h"
+#include "app/DlgAbout.h"
+#include "app/DlgAskAddr.h"
+#include "app/DlgSearch.h"
+#include "app/Intro.h"
+#include "app/MTerminal.h"
+#include "app/TreeImages.h"
+#include "app/TreeListing.h"
+#include "device/BusProbe.h"
+#include "device/SerialPort.h"
+#include "pages/PageRegistry.h"
+#include "pages/frame/Dialogs.h"
+#include "pages/frame/ModulePage.h"
+#include "pages/frame/StatusPanels.h"
+
+namespace odel::ui {
+
+namespace {
+int levelOf(const QTreeWidgetItem* item) {
+    int level = 0;
+    for (auto* p = item->parent(); p; p = p->parent()) ++level;
+    return level;
+}
+
+// Longest time-out accepted from the COM settings page, in milliseconds.
+constexpr int kMaxTimeoutMs = 60000;
+}  // namespace
+
+TfrmMain::TfrmMain(const QStringList& extraPorts, bool discoverPorts, QWidget* parent)
+    : QMainWindow(parent), extraPorts_(extraPorts), discoverPorts_(discoverPorts) {
+    InitResources();
+    setObjectName("frmMain");
+    setWindowTitle("ODEL-7300 Utility (Ver 2.00)");
+
+    treeviewModule = new QTreeWidget;
+    treeviewModule->setObjectName("treeviewModule");
+    treeviewModule->setHeaderHidden(true);
+    treeviewModule->setColumnCount(1);
+    treeviewModule->setIndentation(19);
+    treeviewModule->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    treeviewModule->setIconSize(QSize(16, 16));
+    treeviewModule->setMinimumWidth(120);
+    treeviewModule->viewport()->installEventFilter(this);
+    auto* root = new QTreeWidgetItem(treeviewModule, QStringList{"PC"});
+    root->setData(0, kNodeDataRole, 0);
+    SetNodeImages(root, kImgRoot, kImgRoot);
+
+    ScrollBox1 = new QScrollArea;
+    ScrollBox1->setObjectName("ScrollBox1");
+    ScrollBox1->setWidgetResizable(false);
+    auto* content = new QWidget;
+    content->setObjectName("ScrollBox1Content");
+    ScrollBox1->setWidget(content);
+
+    Splitter1 = new QSplitter(Qt::Horizontal);
+    Splitter1->setObjectName("Splitter1");
+    Splitter1->setHandleWidth(4);
+    Splitter1->addWidget(treeviewModule);
+    Splitter1->addWidget(ScrollBox1);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({169, 631});
+    setCentralWidget(Splitter1);
+
+    statbarMain = new StatusPanels(this);
+    setStatusBar(statbarMain);
+
+    buildCommands();
+    resize(800, 600 + menuBar()->sizeHint().height() + ToolBar1->sizeHint().height() +
+                    statbarMain->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    // Start-up: Save and Help only, the intro page, the ports, everything expanded.
+    RefreshButton(true, false, false, false, false, false, true);
+    ShowIntro();
+    ScanComPort();
+    treeviewModule->expandAll();
+}
+
+TfrmMain::~TfrmMain() {
+    ReleaseAllForm();
+    link_.reset();
+}
+
+void TfrmMain::buildCommands() {
+    ToolBar1 = addToolBar("ToolBar1");
+    ToolBar1->setObjectName("ToolBar1");
+    ToolBar1->setMovable(false);
+    ToolBar1->setIconSize(QSize(24, 24));
+
+    auto tool = [this](const char* name, const QString& hint, int image) {
+        auto* a = new QAction(ToolImage(image), hint, this);
+        a->setObjectName(name);
+        a->setToolTip(hint);
+        ToolBar1->addAction(a);
+        ToolBar1->widgetForAction(a)->setObjectName(name);
+        return a;
+    };
+    tlbtnSave = tool("tlbtnSave", "Save", 0);
+    ToolBar1->addSeparator();
+    tlbtnSearch = tool("tlbtnSearch", "Search", 1);
+    tlbtnTerminal = tool("tlbtnTerminal", "Terminal", 2);
+    tlbtnDataScope = tool("tlbtnDataScope", "Data Scope", 3);
+    ToolBar1->addSeparator();
+    tlbtnSaveConf = tool("tlbtnSaveConf", "Save Configuration", 4);
+    tlbtnLoadConf = tool("tlbtnLoadConf", "Load Configuration", 5);
+    ToolBar1->addSeparator();
+    tlbtnHelp = tool("tlbtnHelp", "Help", 6);
+
+    auto item = [this](QMenu* menu, const char* name, const QString& caption) {
+        auto* a = menu->addAction(caption);
+        a->setObjectName(name);
+        return a;
+    };
+    QMenu* file = menuBar()->addMenu("&File");
+    file->setObjectName("menuFile");
+    menuSave = item(file, "menuSave", "&Save");
+    menuSave->setIcon(ToolImage(0));
+    menuExit = item(file, "menuExit", "&Exit");
+    QMenu* tools = menuBar()->addMenu("&Tools");
+    tools->setObjectName("menuTools");
+    menuSearch = item(tools, "menuSearch", "&Search");
+    menuSearch->setIcon(ToolImage(1));
+    menuTerminal = item(tools, "menuTerminal", "&Terminal");
+    menuTerminal->setIcon(ToolImage(2));
+    menuDataScope = item(tools, "menuDataScope", "&Data Scope");
+    tools->addSeparator();
+    menuSaveConf = item(tools, "menuSaveConf", "S&ave Configuration File");
+    menuSaveConf->setIcon(ToolImage(4));
+    menuDownloadConf =
+        item(tools, "menuDownloadConf", "D&ownload Configuration File To Set Environment");
+    menuDownloadConf->setIcon(ToolImage(5));
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->setObjectName("menuHelp");
+    menuOnlineHelp = item(help, "menuOnlineHelp", "&Online Help");
+    menuOnlineHelp->setIcon(ToolImage(6));
+    help->addSeparator();
+    menuAboutOdel = item(help, "menuAboutOdel", "&About ODEL Utility...");
+
+    // The Data Scope command has no handler; both its controls stay invisible.
+    tlbtnDataScope->setVisible(false);
+    menuDataScope->setVisible(false);
+
+    for (QAction* a : {tlbtnSave, menuSave})
+        connect(a, &QAction::triggered, this, &TfrmMain::tlbtnSaveClick);
+    for (QAction* a : {tlbtnSearch, menuSearch})
+        connect(a, &QAction::triggered, this, &TfrmMain::tlbtnSearchClick);
+    for (QAction* a : {tlbtnTerminal, menuTerminal})
+        connect(a, &QAction::triggered, this, &TfrmMain::tlbtnTerminalClick);
+    for (QAction* a : {tlbtnSaveConf, menuSaveConf})
+        connect(a, &QAction::triggered, this, &TfrmMain::tlbtnSaveConfClick);
+    for (QAction* a : {tlbtnLoadConf, menuDownloadConf})
+        connect(a, &QAction::triggered, this, &TfrmMain::tlbtnLoadConfClick);
+    for (QAction* a : {tlbtnHelp, menuOnlineHelp})
+        connect(a, &QAction::triggered, this, &TfrmMain::tlbtnHelpClick);
+    connect(menuExit, &QAction::triggered, this, &TfrmMain::menuExitClick);
+    connect(menuAboutOdel, &QAction::triggered, this, &TfrmMain::menuAboutOdelClick);
+}
+
+void TfrmMain::RefreshButton(bool save, bool search, bool terminal, bool dataScope, bool saveConf,
+                             bool loadConf, bool help) {
+    const std::pair<QAction*, QAction*> pairs[] = {
+        {tlbtnSave, menuSave},         {tlbtnSearch, menuSearch},
+        {tlbtnTerminal, menuTerminal}, {tlbtnDataScope, menuDataScope},
+        {tlbtnSaveConf, menuSaveConf}, {tlbtnLoadConf, menuDownloadConf},
+        {tlbtnHelp, menuOnlineHelp}};
+    const bool on[] = {save, search, terminal, dataScope, saveConf, loadConf, help};
+    for (int i = 0; i < 7; ++i) {
+        commandState_[i] = on[i];
+        pairs[i].first->setEnabled(on[i]);
+        pairs[i].second->setEnabled(on[i]);
+    }
+}
+
+void TfrmMain::ShowStatusMessage(const QString& text) {
+    statbarMain->setPanelText(0, text);
+}
+
+void TfrmMain::addPortNode(const QString& name) {
+    QTreeWidgetItem* root = treeviewModule->topLevelItem(0);
+    for (int i = 0; i < root->childCount(); ++i)
+        if (root->child(i)->text(0) == name) return;  // listed once
+    // A port that opens, or that exists but is held by another program or forbidden, is listed.
+    odel::SerialPort probe(name.toStdString());
+    if (!probe.Open()) {
+        const auto why = probe.LastOpenError();
+        if (why != odel::SerialPort::OpenError::Busy &&
+            why != odel::SerialPort::OpenError::NoPermission)
+            return;
+    }
+    probe.Close();
+    auto* node = new QTreeWidgetItem(root, QStringList{name});
+    node->setData(0, kNodeDataRole, 0);
+    SetNodeImages(node, kImgPort, kImgPortSel);
+}
+
+void TfrmMain::ScanComPort() {
+    QStringList names;
+    if (discoverPorts_) {
+        for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+            names << info.systemLocation();
+        QCollator collator;
+        collator.setNumericMode(true);
+        std::sort(names.begin(), names.end(), collator);
+    }
+    names << extraPorts_;
+    for (const QString& name : names) addPortNode(name);
+}
+
+void TfrmMain::RefreshComPort(const QString& portName) {
+    if (link_ && (portName == "PC" || portName.toStdString() != link_->GetPortName()))
+        link_.reset();  // closes the port
+    if (!link_ && portName != "PC") {
+        auto port = std::make_unique<odel::SerialPort>(portName.toStdString());
+        if (port->Open() && port->SetLineSettings(9600, 8, 0, 0) && port->SetTimeout(80)) {
+            link_ = std::move(port);
+        } else {
+            port.reset();
+            dialogs().error("Open " + portName + " failed!");
+        }
+    }
+}
+
+void TfrmMain::placePage(QWidget* page) {
+    QWidget* content = ScrollBox1->widget();
+    page->setParent(content);
+    page->move(2, 2);
+    page->show();
+    page->adjustSize();
+    const QSize need = page->size().expandedTo(page->sizeHint()) + QSize(4, 4);
+    content->resize(need.expandedTo(ScrollBox1->viewport()->size()));
+    page_ = page;
+}
+
+void TfrmMain::ShowIntro() {
+    frmIntro_ = new TfrmIntro;
+    placePage(frmIntro_);
+}
+
+void TfrmMain::ShowComSet() {
+    frmComSet_ = new TfrmComSet;
+    placePage(frmComSet_);
+}
+
+void TfrmMain::ShowCOMForm(const QString& portName) {
+    RefreshComPort(portName);
+    if (!link_) return;
+    ShowComSet();
+    if (QTreeWidgetItem* node = treeviewModule->currentItem())
+        frmComSet_->EditPort->setText(node->text(0));
+    int baud = 0;
+    std::uint8_t dataBits = 0, parity = 0, stopBits = 0;
+    link_->GetLineSettings(baud, dataBits, parity, stopBits);
+    frmComSet_->ComboBoxBaudRate->setCurrentIndex(TfrmComSet::BaudIndex(baud));
+    frmComSet_->EditTimeOut->setText(QString::asprintf("%d", link_->GetTimeout()));
+}
+
+void TfrmMain::ApplyComSettings() {
+    if (!link_ || !frmComSet_) return;
+    QComboBox* combo = frmComSet_->ComboBoxBaudRate;
+    // A rate typed by hand matches no item and counts as 9600.
+    int index = combo->currentIndex();
+    if (index >= 0 && combo->currentText() != combo->itemText(index)) index = -1;
+    link_->SetLineSettings(TfrmComSet::BaudOfIndex(index), 8, 0, 0);
+
+    bool ok = false;
+    int timeout = frmComSet_->EditTimeOut->text().toInt(&ok, 10);
+    // Negative or huge values would make every read wait (nearly) for ever.
+    if (!ok || timeout < 0 || timeout > kMaxTimeoutMs) {
+        dialogs().warning("Invalid timeout value!\nThe default value '80 ms' will be used!");
+        frmComSet_->EditTimeOut->setText("80");
+        timeout = 80;
+    }
+    link_->SetTimeout(timeout);
+}
+
+void TfrmMain::ReleaseAllForm() {
+    delete page_.data();
+    page_ = nullptr;
+    modulePage_ = nullptr;
+    frmComSet_ = nullptr;
+    frmIntro_ = nullptr;
+}
+
+void TfrmMain::ReleaseResource() {
+    link_.reset();
+    ReleaseAllForm();
+}
+
+void TfrmMain::ShowModuleForm(int level) {
+    QTreeWidgetItem* selected = treeviewModule->currentItem();
+    if (!selected) return;
+    QString address, name;
+    QTreeWidgetItem* dataNode = selected;
+    if (level == 2) {
+        if (!ParseItemText(selected->text(0), address, name)) {
+            dialogs().error("Parsing module name failed!");
+            return;
+        }
+    } else {
+        QString slot, unitName;
+        dataNode = selected->parent();
+        if (!dataNode || !ParseItemText(selected->text(0), slot, name) ||
+            !ParseItemText(dataNode->text(0), address, unitName)) {
+            dialogs().error("Parsing module name failed!");
+            return;
+        }
+    }
+    const int nodeData = dataNode->data(0, kNodeDataRole).toInt();
+    if (link_) link_->SetChecksum(nodeData != 0 ? 1 : 0);
+
+    const QString pageClass = PageClassFor(name, nodeData);
+    const PageFactory factory = pageClass.isEmpty() ? PageFactory{} : FindPage(pageClass);
+    ModulePage* page = factory ? factory(ScrollBox1->widget()) : nullptr;
+    if (!page) {
+        dialogs().warning("Sorry, not support yet!");
+        return;
+    }
+    page->setObjectName(QString(pageClass).remove(0, 1));  // frmM7352 ...
+    placePage(page);
+    modulePage_ = page;
+    // The main-unit page takes no tree view.
+    page->InitModule(link_.get(), address, statbarMain,
+                     pageClass == "TfrmM8600" ? nullptr : treeviewModule);
+    if (page_ == page) placePage(page);  // the page may have grown while reading the module
+}
+
+void TfrmMain::treeviewModuleMouseDown(Qt::MouseButton button, const QPoint& pos) {
+    if (button != Qt::LeftButton) return;
+    QTreeWidgetItem* item = treeviewModule->itemAt(pos);
+    bool onNode = false;
+    bool onRootButton = false;
+    if (item) {
+        const QRect r = treeviewModule->visualItemRect(item);
+        const int textRight = r.left() + treeviewModule->iconSize().width() + 10 +
+                              treeviewModule->fontMetrics().horizontalAdvance(item->text(0));
+        onNode = pos.x() >= r.left() && pos.x() <= textRight;
+        onRootButton = !onNode && !item->parent() && pos.x() < r.left() &&
+                       pos.x() >= r.left() - treeviewModule->indentation();
+    }
+    if (onNode || onRootButton) {
+        const int level = onNode ? levelOf(item) : 0;
+        if (onNode) treeviewModule->setCurrentItem(item);
+        switch (level) {
+            case 0:
+                ShowStatusMessage("Welcome to use ODEL Utility");
+                ReleaseAllForm();
+                RefreshButton(true, false, false, false, false, false, true);
+                ShowIntro();
+                RefreshComPort(item->text(0));
+                break;
+            case 1:
+                ShowStatusMessage("COM Port status");
+                ReleaseAllForm();
+                ShowCOMForm(item->text(0));
+                if (link_)
+                    RefreshButton(true, true, true, true, false, false, true);
+                else
+                    RefreshButton(true, false, false, false, false, false, true);
+                break;
+            case 2:
+                ReleaseAllForm();
+                RefreshComPort(item->parent()->text(0));
+                if (link_) {
+                    RefreshButton(true, false, false, false, true, true, true);
+                    ShowModuleForm(2);
+                } else {
+                    RefreshButton(true, false, false, false, false, false, false);
+                }
+                break;
+            default:
+                ReleaseAllForm();
+                RefreshComPort(item->parent()->parent()->text(0));
+                if (link_) {
+                    RefreshButton(true, false, false, false, false, false, true);
+                    ShowModuleForm(3);
+                } else {
+                    RefreshButton(true, false, false, false, false, false, false);
+                }
+                break;
+        }
+    }
+    statbarMain->setPanelText(1, "0");
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == treeviewModule->viewport() && event->type() == QEvent::MouseButtonPress) {
+        auto* me = static_cast<QMouseEvent*>(event);
+        const QPoint pos = me->position().toPoint();
+        QTreeWidgetItem* item = treeviewModule->itemAt(pos);
+        const QRect r = item ? treeviewModule->visualItemRect(item) : QRect();
+        // The expand button keeps its usual behaviour; everything else is handled here only.
+        const bool onButton = item && pos.x() < r.left();
+        treeviewModuleMouseDown(me->button(), pos);
+        return !onButton;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::tlbtnSaveClick() {
+    const QString path = dialogs().saveFile(this, "ODEL.txt", "ODEL.txt (*.txt)");
+    if (path.isEmpty()) return;
+    if (!SaveTreeListing(treeviewModule, path))
+        dialogs().messageBox("Error when opening file", "Message");
+}
+
+void TfrmMain::tlbtnSearchClick() {
+    if (!link_) return;
+    ApplyComSettings();
+    int start = 0;
+    {
+        TfrmDlgAskAddr ask(this);
+        if (dialogs().exec(&ask) != QDialog::Accepted) return;
+        start = ask.StartAddr();
+    }
+    odel::DrainLink(*link_);
+    ShowStatusMessage("Searcing modules, please wait a moment...");
+    {
+        TfrmDlgSearch search(this);
+        search.SetStartAddr(link_.get(), start, treeviewModule);
+        dialogs().exec(&search);
+    }
+    ShowStatusMessage("");
+}
+
+void TfrmMain::tlbtnTerminalClick() {
+    if (!link_) return;
+    ApplyComSettings();
+    TfrmMTerminal terminal(this);
+    terminal.SetLink(link_.get());
+    dialogs().exec(&terminal);
+}
+
+void TfrmMain::tlbtnSaveConfClick() {
+    if (modulePage_) modulePage_->SaveConfiguration();
+}
+
+void TfrmMain::tlbtnLoadConfClick() {
+    if (modulePage_) modulePage_->LoadConfiguration();
+}
+
+void TfrmMain::tlbtnHelpClick() {
+    const QString path = HelpPagePath();
+    if (QFileInfo::exists(path)) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void TfrmMain::menuAboutOdelClick() {
+    TfrmDlgAbout about(this);
+    dialogs().exec(&about);
+}
+
+bool TfrmMain::askExit() {
+    QApplication::beep();
+    return dialogs().question("Are you sure to exit?");
+}
+
+void TfrmMain::menuExitClick() {
+    if (!askExit()) return;
+    ReleaseResource();
+    exitConfirmed_ = true;
+    close();
+    QApplication::quit();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (!exitConfirmed_) {
+        if (!askExit()) {
+            event->ignore();
+            return;
+        }
+        ReleaseResource();
+        exitConfirmed_ = true;
+    }
+    event->accept();
+}
+
+}  // namespace odel::ui

@@ -1,0 +1,118 @@
+// The main window: tree of ports and modules on the left, the page of the selected node on the
+// right, the tool bar and menus, the status bar, and the one serial link it keeps open.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <memory>
+
+class QAction;
+class QScrollArea;
+class QSplitter;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace odel {
+class SerialPort;
+}
+
+namespace odel::ui {
+
+class ModulePage;
+class StatusPanels;
+class TfrmComSet;
+class TfrmIntro;
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+  public:
+    // extraPorts are listed after the discovered ports (command-line ports, the simulated bus).
+    explicit TfrmMain(const QStringList& extraPorts = {}, bool discoverPorts = true,
+                      QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    QToolBar* ToolBar1;
+    QTreeWidget* treeviewModule;
+    QSplitter* Splitter1;
+    QScrollArea* ScrollBox1;
+    StatusPanels* statbarMain;
+
+    // Commands: tool button and menu item of each.
+    QAction* tlbtnSave;
+    QAction* tlbtnSearch;
+    QAction* tlbtnTerminal;
+    QAction* tlbtnDataScope;
+    QAction* tlbtnSaveConf;
+    QAction* tlbtnLoadConf;
+    QAction* tlbtnHelp;
+    QAction* menuSave;
+    QAction* menuExit;
+    QAction* menuSearch;
+    QAction* menuTerminal;
+    QAction* menuDataScope;
+    QAction* menuSaveConf;
+    QAction* menuDownloadConf;
+    QAction* menuOnlineHelp;
+    QAction* menuAboutOdel;
+
+    void RefreshButton(bool save, bool search, bool terminal, bool dataScope, bool saveConf,
+                       bool loadConf, bool help);
+    // The state RefreshButton last gave command i (0 Save ... 6 Help); Data Scope is invisible,
+    // and an invisible action always reports itself disabled.
+    bool CommandEnabled(int index) const { return index >= 0 && index < 7 && commandState_[index]; }
+    void ShowStatusMessage(const QString& text);
+    void ScanComPort();
+    void RefreshComPort(const QString& portName);
+    void ShowCOMForm(const QString& portName);
+    void ShowIntro();
+    void ShowComSet();
+    void ShowModuleForm(int level);
+    void ReleaseAllForm();
+    void ReleaseResource();
+    // Applies the COM settings page (baud rate, time-out) to the current link.
+    void ApplyComSettings();
+
+    // The tree's mouse-down handler; pos in viewport coordinates.
+    void treeviewModuleMouseDown(Qt::MouseButton button, const QPoint& pos);
+
+    // The current link (borrowed by search, terminal and pages), or nullptr.
+    odel::SerialPort* link() const { return link_.get(); }
+    QWidget* shownPage() const { return page_; }
+    ModulePage* modulePage() const { return modulePage_; }
+    TfrmComSet* frmComSet() const { return frmComSet_; }
+    TfrmIntro* frmIntro() const { return frmIntro_; }
+
+  public Q_SLOTS:
+    void tlbtnSaveClick();
+    void tlbtnSearchClick();
+    void tlbtnTerminalClick();
+    void tlbtnSaveConfClick();
+    void tlbtnLoadConfClick();
+    void tlbtnHelpClick();
+    void menuExitClick();
+    void menuAboutOdelClick();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void buildCommands();
+    void placePage(QWidget* page);
+    void addPortNode(const QString& name);
+    bool askExit();
+
+    QStringList extraPorts_;
+    bool discoverPorts_;
+    std::unique_ptr<odel::SerialPort> link_;
+    QPointer<QWidget> page_;  // the one page in the pane (intro, COM settings or module page)
+    ModulePage* modulePage_ = nullptr;
+    TfrmComSet* frmComSet_ = nullptr;
+    TfrmIntro* frmIntro_ = nullptr;
+    bool exitConfirmed_ = false;
+    bool commandState_[7] = {};
+};
+
+}  // namespace odel::ui

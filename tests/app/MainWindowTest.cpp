@@ -1,0 +1,338 @@
+// The main window against the simulated bus: command enabling, the link, the COM settings
+// page, the heartbeat panel, closing, help and the tree listing.
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFile>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "AppFixture.h"
+#include "app/ComSet.h"
+#include "app/Intro.h"
+#include "device/SerialPort.h"
+
+using odel::test::AppFixture;
+using Cmds = std::vector<bool>;
+
+namespace {
+// Save, Search, Terminal, Data Scope, Save Conf., Download Conf., Help.
+const Cmds kRootOrNoLink{true, false, false, false, false, false, true};
+const Cmds kPortWithLink{true, true, true, true, false, false, true};
+const Cmds kModuleWithLink{true, false, false, false, true, true, true};
+const Cmds kSlotWithLink{true, false, false, false, false, false, true};
+const Cmds kModuleNoLink{true, false, false, false, false, false, false};
+}  // namespace
+
+class MainWindowTest : public AppFixture {};
+
+TEST_F(MainWindowTest, StartShowsRootPortsIntroAndSaveHelpOnly) {
+    EXPECT_EQ(win->windowTitle(), "ODEL-7300 Utility (Ver 2.00)");
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(root()->text(0), "PC");
+    EXPECT_TRUE(tree->isHeaderHidden());
+    ASSERT_EQ(root()->childCount(), 1);
+    EXPECT_EQ(portNode()->text(0), port());
+    EXPECT_EQ(portNode()->data(0, Qt::UserRole).toInt(), 0);
+    EXPECT_EQ(root()->data(0, odel::ui::kImageRole).toInt(), 0);
+    EXPECT_EQ(portNode()->data(0, odel::ui::kImageRole).toInt(), 1);
+    EXPECT_EQ(portNode()->data(0, odel::ui::kSelectedImageRole).toInt(), 3);
+    EXPECT_TRUE(root()->isExpanded());
+    EXPECT_EQ(commands(), kRootOrNoLink);
+    EXPECT_FALSE(win->tlbtnDataScope->isVisible());
+    EXPECT_FALSE(win->menuDataScope->isVisible());
+    ASSERT_NE(win->frmIntro(), nullptr);
+    EXPECT_EQ(win->frmIntro()->parentWidget(), win->ScrollBox1->widget());
+    EXPECT_EQ(win->frmIntro()->pos(), QPoint(2, 2));
+    EXPECT_EQ(win->statbarMain->panelText(1), "0");
+    EXPECT_EQ(win->link(), nullptr);
+    // Tool buttons carry their hints; menu captions keep their mnemonics.
+    auto* save = win->ToolBar1->findChild<QToolButton*>("tlbtnSave");
+    ASSERT_NE(save, nullptr);
+    EXPECT_EQ(save->toolTip(), "Save");
+    EXPECT_EQ(win->tlbtnLoadConf->toolTip(), "Load Configuration");
+    EXPECT_EQ(win->menuDownloadConf->text(), "D&ownload Configuration File To Set Environment");
+    EXPECT_EQ(win->menuAboutOdel->text(), "&About ODEL Utility...");
+}
+
+TEST_F(MainWindowTest, EnablingFollowsTheClickedLevel) {
+    auto* unit = addNode(portNode(), "(03)8600X", 0);
+    auto* slot = addNode(unit, "(S0)8631", 0);
+    auto* module = addNode(portNode(), "(40)9999", 0);  // no page: only the warning
+
+    click(portNode());
+    ASSERT_NE(win->link(), nullptr);
+    EXPECT_EQ(commands(), kPortWithLink);
+    EXPECT_EQ(win->statbarMain->panelText(0), "COM Port status");
+    click(module);
+    EXPECT_EQ(commands(), kModuleWithLink);
+    EXPECT_EQ(rec.texts("warning"), QStringList{"Sorry, not support yet!"});
+    click(slot);
+    EXPECT_EQ(commands(), kSlotWithLink);
+    click(root());
+    EXPECT_EQ(commands(), kRootOrNoLink);
+    EXPECT_EQ(win->statbarMain->panelText(0), "Welcome to use ODEL Utility");
+    EXPECT_EQ(win->link(), nullptr);
+    ASSERT_NE(win->frmIntro(), nullptr);
+
+    // A held port: no link at any level below it.
+    odel::SerialPort holder(bus.slavePath());
+    ASSERT_TRUE(holder.Open());
+    click(portNode());
+    EXPECT_EQ(commands(), kRootOrNoLink);
+    click(module);
+    EXPECT_EQ(commands(), kModuleNoLink);
+    click(slot);
+    EXPECT_EQ(commands(), kModuleNoLink);
+    const QString failed = "Open " + port() + " failed!";
+    EXPECT_EQ(rec.texts("error"), (QStringList{failed, failed, failed}));
+    EXPECT_EQ(win->link(), nullptr);
+    EXPECT_EQ(win->shownPage(), nullptr);
+}
+
+TEST(MainWindowPorts, BusyPortIsListedAndGivesTheOpenError) {
+    odel::sim::SimBus bus;
+    ASSERT_TRUE(bus.start());
+    odel::test::RecordingDialogs rec;
+    odel::SerialPort holder(bus.slavePath());
+    ASSERT_TRUE(holder.Open());
+    const QString path = QString::fromStdString(bus.slavePath());
+    odel::ui::TfrmMain win(QStringList{path, "/dev/odel-no-such-port"}, false);
+    QTreeWidgetItem* root = win.treeviewModule->topLevelItem(0);
+    ASSERT_EQ(root->childCount(), 1);  // the missing port is not listed
+    EXPECT_EQ(root->child(0)->text(0), path);
+    win.treeviewModule->setCurrentItem(root->child(0));
+    win.ShowCOMForm(path);
+    EXPECT_EQ(rec.texts("error"), QStringList{"Open " + path + " failed!"});
+    EXPECT_EQ(win.link(), nullptr);
+    EXPECT_EQ(win.frmComSet(), nullptr);
+}
+
+TEST_F(MainWindowTest, LinkIsKeptUnderItsPortAndClosedOnTheRoot) {
+    auto* module = addNode(portNode(), "(40)9999", 0);
+    click(portNode());
+    odel::SerialPort* link = win->link();
+    ASSERT_NE(link, nullptr);
+    int baud = 0;
+    std::uint8_t d = 0, p = 0, s = 0;
+    link->GetLineSettings(baud, d, p, s);
+    EXPECT_EQ(baud, 9600);
+    EXPECT_EQ(link->GetTimeout(), 80);
+    link->SetLineSettings(19200, 8, 0, 0);
+    link->SetTimeout(150);
+
+    click(module);
+    EXPECT_EQ(win->link(), link);
+    EXPECT_EQ(link->GetTimeout(), 150);
+    // Back on the port: the page shows the link's settings.
+    click(portNode());
+    EXPECT_EQ(win->link(), link);
+    ASSERT_NE(win->frmComSet(), nullptr);
+    EXPECT_EQ(win->frmComSet()->EditPort->text(), port());
+    EXPECT_EQ(win->frmComSet()->ComboBoxBaudRate->currentText(), "19.2 kbps");
+    EXPECT_EQ(win->frmComSet()->EditTimeOut->text(), "150");
+    EXPECT_EQ(win->frmComSet()->pos(), QPoint(2, 2));
+
+    click(root());
+    EXPECT_EQ(win->link(), nullptr);
+    click(portNode());
+    ASSERT_NE(win->link(), nullptr);
+    win->link()->GetLineSettings(baud, d, p, s);
+    EXPECT_EQ(baud, 9600);
+    EXPECT_EQ(win->link()->GetTimeout(), 80);
+    EXPECT_EQ(win->frmComSet()->ComboBoxBaudRate->currentText(), "9600 bps");
+    EXPECT_EQ(rec.texts("warning"), QStringList{"Sorry, not support yet!"});  // the 9999 node
+    EXPECT_TRUE(rec.texts("error").isEmpty());
+}
+
+TEST_F(MainWindowTest, BaudRateOutsideTheListShows9600) {
+    click(portNode());
+    win->link()->SetLineSettings(300, 8, 0, 0);
+    click(portNode());
+    EXPECT_EQ(win->frmComSet()->ComboBoxBaudRate->currentIndex(), 3);
+    EXPECT_EQ(win->frmComSet()->ComboBoxBaudRate->currentText(), "9600 bps");
+}
+
+TEST_F(MainWindowTest, TimeoutTextIsCheckedWhenApplied) {
+    click(portNode());
+    struct Case {
+        QString text;
+        int expected;
+        bool warned;
+    } cases[] = {{"120", 120, false},     {"0", 0, false},    {"abc", 80, true},
+                 {"", 80, true},          {"-5", 80, true},   {"12x", 80, true},
+                 {"60000", 60000, false}, {"60001", 80, true}};
+    for (const auto& c : cases) {
+        rec.clear();
+        win->frmComSet()->EditTimeOut->setText(c.text);
+        win->frmComSet()->ComboBoxBaudRate->setCurrentIndex(5);
+        win->ApplyComSettings();
+        SCOPED_TRACE(c.text.toStdString());
+        EXPECT_EQ(win->link()->GetTimeout(), c.expected);
+        if (c.warned) {
+            EXPECT_EQ(
+                rec.texts("warning"),
+                QStringList{"Invalid timeout value!\nThe default value '80 ms' will be used!"});
+            EXPECT_EQ(win->frmComSet()->EditTimeOut->text(), "80");
+        } else {
+            EXPECT_TRUE(rec.shown.empty());
+        }
+        int baud = 0;
+        std::uint8_t d = 0, p = 0, s = 0;
+        win->link()->GetLineSettings(baud, d, p, s);
+        EXPECT_EQ(baud, 38400);
+    }
+    // A rate typed by hand has no item and counts as 9600.
+    win->frmComSet()->EditTimeOut->setText("80");
+    win->frmComSet()->ComboBoxBaudRate->setEditText("300 bps");
+    win->ApplyComSettings();
+    int baud = 0;
+    std::uint8_t d = 0, p = 0, s = 0;
+    win->link()->GetLineSettings(baud, d, p, s);
+    EXPECT_EQ(baud, 9600);
+}
+
+TEST_F(MainWindowTest, HeartbeatResetOnLeftClicksOnlyAndExpandButtons) {
+    auto* module = addNode(portNode(), "(40)9999", 0);
+    click(portNode());
+    odel::SerialPort* link = win->link();
+    win->statbarMain->setPanelText(1, "3");
+    click(module, Qt::RightButton);  // changes nothing
+    EXPECT_EQ(win->statbarMain->panelText(1), "3");
+    EXPECT_EQ(win->link(), link);
+    EXPECT_EQ(tree->currentItem(), portNode());
+    EXPECT_NE(win->frmComSet(), nullptr);
+
+    // Empty space below the nodes: only the heartbeat is reset.
+    rec.clear();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      QPoint(60, tree->viewport()->height() - 3));
+    EXPECT_EQ(win->statbarMain->panelText(1), "0");
+    EXPECT_EQ(win->link(), link);
+    EXPECT_NE(win->frmComSet(), nullptr);
+
+    // The port's expand button folds it but keeps the link and the page.
+    win->statbarMain->setPanelText(1, "2");
+    const QRect r = tree->visualItemRect(portNode());
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      QPoint(r.left() - tree->indentation() / 2, r.center().y()));
+    EXPECT_FALSE(portNode()->isExpanded());
+    EXPECT_EQ(win->link(), link);
+    EXPECT_NE(win->frmComSet(), nullptr);
+    EXPECT_EQ(win->statbarMain->panelText(1), "0");
+
+    // The root's expand button acts like a click on the root.
+    const QRect rr = tree->visualItemRect(root());
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      QPoint(rr.left() - tree->indentation() / 2, rr.center().y()));
+    EXPECT_EQ(win->link(), nullptr);
+    EXPECT_NE(win->frmIntro(), nullptr);
+    EXPECT_TRUE(rec.shown.empty());
+}
+
+TEST_F(MainWindowTest, ExitAsksAndNoKeepsEverything) {
+    auto* module = addNode(portNode(), "(40)9999", 0);
+    click(portNode());
+    click(module);
+    click(portNode());
+    rec.clear();
+    rec.questionAnswers = {false};
+    win->menuExitClick();
+    EXPECT_EQ(rec.texts("question"), QStringList{"Are you sure to exit?"});
+    EXPECT_NE(win->link(), nullptr);
+    EXPECT_NE(win->frmComSet(), nullptr);
+    EXPECT_TRUE(win->isVisible());
+
+    rec.questionAnswers = {false};
+    EXPECT_FALSE(win->close());
+    EXPECT_TRUE(win->isVisible());
+    EXPECT_NE(win->link(), nullptr);
+
+    rec.questionAnswers = {true};
+    EXPECT_TRUE(win->close());
+    EXPECT_EQ(win->link(), nullptr);
+    EXPECT_EQ(win->shownPage(), nullptr);
+    EXPECT_EQ(rec.texts("question").size(), 3);
+}
+
+TEST_F(MainWindowTest, TreeListingIsWrittenWithTabsAndCrLf) {
+    auto* m1 = addNode(portNode(), "(01)7352", 0);
+    auto* unit = addNode(portNode(), "(03)8600", 0);
+    addNode(unit, "(S0)8631", 0);
+    addNode(unit, "(S2)8631G", 0);
+    (void)m1;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("listing.txt");
+    {
+        QFile old(file);  // replaced, not appended to
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old content that is longer than the listing itself ..........................");
+    }
+    rec.fileAnswers = {file};
+    win->tlbtnSaveClick();
+    ASSERT_EQ(rec.shown.size(), 1u);
+    EXPECT_EQ(rec.shown[0].kind, "save");
+    EXPECT_EQ(rec.shown[0].text, "ODEL.txt");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray expected = "PC\r\n\t" + port().toLatin1() +
+                                "\r\n\t\t(01)7352\r\n\t\t(03)8600\r\n\t\t\t(S0)8631\r\n"
+                                "\t\t\t(S2)8631G\r\n";
+    EXPECT_EQ(f.readAll(), expected);
+
+    // Cancel writes nothing; a file that cannot be created says so.
+    rec.clear();
+    win->tlbtnSaveClick();
+    EXPECT_EQ(rec.shown.size(), 1u);
+    rec.fileAnswers = {dir.filePath("no/such/dir/x.txt")};
+    win->tlbtnSaveClick();
+    EXPECT_EQ(rec.texts("messageBox"), QStringList{"Error when opening file"});
+    EXPECT_EQ(rec.shown.back().caption, "Message");
+}
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+  public:
+    QList<QUrl> urls;
+  public Q_SLOTS:
+    void open(const QUrl& url) { urls << url; }
+};
+
+TEST_F(MainWindowTest, HelpOpensThePageOfTheDataDirectoryOrNothing) {
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    QTemporaryDir dir;
+    qputenv("ODEL_DATA_DIR", dir.path().toLocal8Bit());
+    win->tlbtnHelpClick();  // no page there: nothing, no message
+    EXPECT_TRUE(catcher.urls.isEmpty());
+    ASSERT_TRUE(QDir(dir.path()).mkpath("Help"));
+    QFile page(dir.filePath("Help/Odelmain.htm"));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.close();
+    win->menuOnlineHelp->trigger();
+    ASSERT_EQ(catcher.urls.size(), 1);
+    EXPECT_EQ(catcher.urls[0], QUrl::fromLocalFile(dir.filePath("Help/Odelmain.htm")));
+    qunsetenv("ODEL_DATA_DIR");
+    QDesktopServices::unsetUrlHandler("file");
+    EXPECT_TRUE(rec.shown.empty());
+}
+
+TEST_F(MainWindowTest, AboutDialogIsShownModally) {
+    win->menuAboutOdel->trigger();
+    ASSERT_EQ(rec.shown.size(), 1u);
+    EXPECT_EQ(rec.shown[0].kind, "exec");
+    EXPECT_EQ(rec.shown[0].text, "frmDlgAbout");
+    EXPECT_EQ(rec.shown[0].caption, "About ODEL 7300 Series Utility");
+}
+
+TEST(IntroPage, StartsWithTheHeadingLinesAndListsTheModels) {
+    const QStringList lines = odel::ui::TfrmIntro::IntroText().split('\n');
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_EQ(lines[0], "ODEL-7300 Utility (Version 2.0)              July 2003");
+    EXPECT_EQ(lines[1], "    for Windows 95/98/ME/NT/2000/XP");
+    EXPECT_TRUE(lines.contains("Support ODEL Modules"));
+    EXPECT_TRUE(odel::ui::TfrmIntro::IntroText().contains("ODEL-7320L"));
+}
+
+#include "MainWindowTest.moc"

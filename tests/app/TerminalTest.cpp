@@ -1,0 +1,186 @@
+// The terminal against the simulated bus: log lines byte for byte, checksum, command files.
+#include <QCheckBox>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "AppFixture.h"
+#include "app/ComSet.h"
+#include "app/MTerminal.h"
+#include "device/SerialPort.h"
+
+using odel::test::AppFixture;
+using odel::ui::TfrmMTerminal;
+namespace db = odel::sim::defaultbus;
+
+TEST(TerminalLog, LinesArePaddedTo60And75Columns) {
+    EXPECT_EQ(TfrmMTerminal::CommandLogLine("$01M", 9, 5, 7),
+              "$01M" + QString(56, ' ') + "09:05:07");
+    EXPECT_EQ(TfrmMTerminal::CommandLogLine("", 23, 59, 0), QString(60, ' ') + "23:59:00");
+    EXPECT_EQ(TfrmMTerminal::ReplyLogLine("!017352R", 9, 5, 7, 12),
+              "!017352R" + QString(52, ' ') + "09:05:07" + QString(7, ' ') + "12(ms)");
+    EXPECT_EQ(TfrmMTerminal::ReplyLogLine("Timeout!", 0, 0, 1, 80),
+              "Timeout!" + QString(52, ' ') + "00:00:01" + QString(7, ' ') + "80(ms)");
+}
+
+class TerminalTest : public AppFixture {
+  protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        click(portNode());
+        win->frmComSet()->EditTimeOut->setText("30");
+    }
+    // Opens the terminal from the tool bar and runs `body` while it is "shown".
+    void terminal(const std::function<void(TfrmMTerminal*)>& body) {
+        rec.execHandler = [&](QDialog* d) {
+            auto* t = qobject_cast<TfrmMTerminal*>(d);
+            EXPECT_NE(t, nullptr);
+            if (t) body(t);
+            return int(QDialog::Accepted);
+        };
+        win->tlbtnTerminal->trigger();
+    }
+    static QStringList log(TfrmMTerminal* t) {
+        return t->edtCommandStatus->toPlainText().split('\n');
+    }
+    // Checks one exchange's two log lines; returns the reply time in ms.
+    static int checkPair(const QString& cmdLine, const QString& replyLine, const QString& command,
+                         const QString& reply) {
+        static const QRegularExpression cmdRe("^(.{60})(\\d\\d:\\d\\d:\\d\\d)$");
+        static const QRegularExpression replyRe(
+            "^(.{60})(\\d\\d:\\d\\d:\\d\\d) {7}(\\d+)\\(ms\\)$");
+        auto c = cmdRe.match(cmdLine);
+        EXPECT_TRUE(c.hasMatch()) << cmdLine.toStdString();
+        EXPECT_EQ(c.captured(1), command.leftJustified(60));
+        auto r = replyRe.match(replyLine);
+        EXPECT_TRUE(r.hasMatch()) << replyLine.toStdString();
+        EXPECT_EQ(r.captured(1), reply.leftJustified(60));
+        return r.captured(3).toInt();
+    }
+};
+
+TEST_F(TerminalTest, SingleCommandsWithAndWithoutChecksum) {
+    terminal([&](TfrmMTerminal* t) {
+        EXPECT_EQ(t->windowTitle(), "Terminal");
+        EXPECT_EQ(t->edtCommandLine->maxLength(), 20);
+        EXPECT_FALSE(t->edtFileName->isEnabled());
+        EXPECT_FALSE(t->btFileBrowse->isEnabled());
+        EXPECT_FALSE(t->tmrUpdate->isActive());
+        EXPECT_EQ(t->tmrUpdate->interval(), 300);
+
+        bus.clearReceived();
+        const int plain = bus.findModule(db::k7352R);
+        QTest::keyClicks(t->edtCommandLine, "$01M");
+        QTest::keyClick(t->edtCommandLine, Qt::Key_Return);
+        EXPECT_EQ(t->edtResponse->text(), "!017352R");
+        EXPECT_EQ(bus.received(plain), "$01M\r");
+
+        // Checksum on: sent with its digits, logged and shown without them.
+        const int cks = bus.findModule(db::k7354RChecksum);
+        t->chkCheckSum->setChecked(true);
+        t->edtCommandLine->setText("$02M");
+        QTest::mouseClick(t->btSend, Qt::LeftButton);
+        EXPECT_EQ(t->edtResponse->text(), "!027354R");
+        EXPECT_EQ(bus.received(cks), "$02MD3\r");
+
+        // Checksum off towards the checksum module: no answer.
+        t->chkCheckSum->setChecked(false);
+        QTest::mouseClick(t->btSend, Qt::LeftButton);
+        EXPECT_EQ(t->edtResponse->text(), "Timeout!");
+
+        // A rejected command shows what came back.
+        t->edtCommandLine->setText("$01Q");
+        QTest::mouseClick(t->btSend, Qt::LeftButton);
+        const QString rejected = t->edtResponse->text();
+
+        // An empty command line sends only the CR.
+        bus.clearReceived();
+        t->edtCommandLine->clear();
+        QTest::mouseClick(t->btSend, Qt::LeftButton);
+        EXPECT_EQ(bus.busReceived(), "\r");
+
+        const QStringList lines = log(t);
+        ASSERT_EQ(lines.size(), 10);
+        checkPair(lines[0], lines[1], "$01M", "!017352R");
+        checkPair(lines[2], lines[3], "$02M", "!027354R");
+        const int waited = checkPair(lines[4], lines[5], "$02M", "Timeout!");
+        EXPECT_GE(waited, 25);  // the link's time-out of 30 ms
+        checkPair(lines[6], lines[7], "$01Q", rejected);
+        checkPair(lines[8], lines[9], "", "Timeout!");
+        EXPECT_FALSE(rejected.endsWith('\r'));
+    });
+    EXPECT_EQ(win->link()->GetTimeout(), 30);  // the COM page was applied first
+}
+
+TEST_F(TerminalTest, CommandFileSendsEveryWordAndSkipsOverlongOnes) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("cmds.txt");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("$01M $05M\n\n  $0FM\t" + QByteArray(48, 'X') + "\n$06M");
+    }
+    terminal([&](TfrmMTerminal* t) {
+        QTest::mouseClick(t->rdbIsNotSingleCommand, Qt::LeftButton);
+        EXPECT_TRUE(t->edtFileName->isEnabled());
+        EXPECT_FALSE(t->edtCommandLine->isEnabled());
+        EXPECT_FALSE(t->edtResponse->isEnabled());
+
+        QTest::mouseClick(t->btSend, Qt::LeftButton);  // no file chosen: nothing
+        EXPECT_TRUE(t->edtCommandStatus->toPlainText().isEmpty());
+
+        rec.fileAnswers = {file};
+        QTest::mouseClick(t->btFileBrowse, Qt::LeftButton);
+        EXPECT_EQ(t->edtFileName->text(), file);
+        bus.clearReceived();
+        QTest::mouseClick(t->btSend, Qt::LeftButton);
+        EXPECT_EQ(bus.busReceived(), "$01M\r$05M\r$0FM\r$06M\r");
+        const QStringList lines = log(t);
+        ASSERT_EQ(lines.size(), 8);
+        checkPair(lines[0], lines[1], "$01M", "!017352R");
+        checkPair(lines[2], lines[3], "$05M", "!057354");
+        checkPair(lines[4], lines[5], "$0FM", "!0F7352");
+        checkPair(lines[6], lines[7], "$06M", "!067364");
+
+        // Save to File writes the log lines.
+        const QString saved = dir.filePath("log.txt");
+        rec.fileAnswers = {saved};
+        QTest::mouseClick(t->btSaveToFile, Qt::LeftButton);
+        QFile f(saved);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), (lines.join("\r\n") + "\r\n").toUtf8());
+
+        // A file that cannot be opened.
+        rec.clear();
+        t->edtFileName->setText(dir.filePath("missing.txt"));
+        QTest::mouseClick(t->btSend, Qt::LeftButton);
+        ASSERT_EQ(rec.texts("messageBox"), QStringList{"Error when opening file"});
+        EXPECT_EQ(rec.shown.back().caption, "Message");
+    });
+}
+
+TEST_F(TerminalTest, ContinueSendRepeatsUntilStop) {
+    terminal([&](TfrmMTerminal* t) {
+        t->edtCommandLine->setText("$01M");
+        QTest::mouseClick(t->btContinueSend, Qt::LeftButton);
+        EXPECT_TRUE(t->tmrUpdate->isActive());
+        for (QPushButton* b : {t->btSend, t->btContinueSend, t->btSaveToFile, t->btExit})
+            EXPECT_FALSE(b->isEnabled());
+        EXPECT_TRUE(t->btStopSend->isEnabled());
+        t->tmrUpdateTimer();
+        t->tmrUpdateTimer();
+        EXPECT_TRUE(t->tmrUpdate->isActive());
+        EXPECT_EQ(log(t).size(), 4);
+        QTest::mouseClick(t->btStopSend, Qt::LeftButton);
+        EXPECT_FALSE(t->tmrUpdate->isActive());
+        for (QPushButton* b : {t->btSend, t->btContinueSend, t->btSaveToFile, t->btExit})
+            EXPECT_TRUE(b->isEnabled());
+        // Closing while repeating stops the timer too.
+        QTest::mouseClick(t->btContinueSend, Qt::LeftButton);
+        t->reject();
+        EXPECT_FALSE(t->tmrUpdate->isActive());
+    });
+}
