@@ -144,6 +144,7 @@ void TfrmM7354R::buildChannelGrid() {
                          void (TfrmM7354R::*slot)()) {
         auto* b = new QPushButton(text, gbChannelSetup);
         b->setObjectName(name);
+        b->setMinimumWidth(b->sizeHint().width() + 12);
         connect(b, &QPushButton::clicked, this, slot);
         row->addWidget(b);
         return b;

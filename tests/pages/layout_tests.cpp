@@ -1,0 +1,80 @@
+// Every multi-channel page laid out on screen: nothing clipped by its group, no two controls of
+// a group on top of each other. With ODEL_SCREENSHOT_DIR set, each page is also saved there as
+// page-<model>.png (the pictures under docs/).
+#include <QGroupBox>
+#include <QPixmap>
+
+#include "PageFixture.h"
+#include "pages/PageRegistry.h"
+#include "pages/frame/ModulePage.h"
+
+using namespace odel::test;
+
+namespace {
+
+class Layout : public PageTest {};
+
+// Visible widgets directly inside w (layouts only, no nested windows).
+QList<QWidget*> visibleChildren(QWidget* w) {
+    QList<QWidget*> out;
+    for (QWidget* c : w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (c->isVisible() && !c->isWindow()) out << c;
+    return out;
+}
+
+void checkNoClipOrOverlap(QWidget* w) {
+    const QList<QWidget*> children = visibleChildren(w);
+    for (QWidget* c : children) {
+        EXPECT_TRUE(w->rect().contains(c->geometry()))
+            << c->objectName().toStdString() << " clipped in " << w->objectName().toStdString();
+        // A control never gets less room than it needs to show its text (fixed-size parts such
+        // as the up-down arrows are drawn to their size).
+        if (!qobject_cast<QGroupBox*>(c) && c->minimumSize() != c->maximumSize()) {
+            EXPECT_GE(c->width(), c->minimumSizeHint().width()) << c->objectName().toStdString();
+            EXPECT_GE(c->height(), c->minimumSizeHint().height()) << c->objectName().toStdString();
+        }
+        checkNoClipOrOverlap(c);
+    }
+    for (int i = 0; i < children.size(); ++i)
+        for (int j = i + 1; j < children.size(); ++j)
+            EXPECT_FALSE(children[i]->geometry().intersects(children[j]->geometry()))
+                << children[i]->objectName().toStdString() << " overlaps "
+                << children[j]->objectName().toStdString();
+}
+
+TEST_F(Layout, PagesShowEveryControlUnclipped) {
+    struct Case {
+        const char* cls;
+        const char* model;
+        int address;
+    };
+    const Case cases[] = {{"TfrmM7354R", "7354R", 0x10}, {"TfrmM7352R", "7352R", 0x01},
+                          {"TfrmM7354", "7354", 0x05},   {"TfrmM7352", "7352", 0x0F},
+                          {"TfrmM7347", "7347", 0x0C},   {"TfrmM7356", "7356", 0x11}};
+    std::vector<odel::sim::ModuleState> modules;
+    for (const Case& c : cases) modules.push_back(module(c.model, c.address));
+    startBus(modules);
+    const QString shots = qEnvironmentVariable("ODEL_SCREENSHOT_DIR");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cls);
+        auto factory = odel::ui::FindPage(c.cls);
+        ASSERT_TRUE(factory);
+        auto* node = new QTreeWidgetItem(portNode,
+                                         QStringList{QString::asprintf("(%02X)%s", c.address, c.model)});
+        tree.setCurrentItem(node);
+        odel::ui::ModulePage* p = factory(nullptr);
+        page.reset(p);
+        p->InitModule(link.get(), QString::asprintf("%02X", c.address), &status, &tree);
+        stopTimer();
+        static_cast<void>(QMetaObject::invokeMethod(p, "tmrUpdateAIDataTimer"));
+        p->adjustSize();
+        p->show();
+        QApplication::processEvents();
+        checkNoClipOrOverlap(p);
+        if (!shots.isEmpty()) {
+            EXPECT_TRUE(p->grab().save(QString("%1/page-%2.png").arg(shots, c.model)));
+        }
+    }
+}
+
+}  // namespace
