@@ -1,6 +1,7 @@
 #include "pages/frame/PageFrame.h"
 
 #include <QComboBox>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
@@ -202,8 +203,18 @@ void PageFrame::StageInitSettings() {
     ApplyExtraSetting();
 }
 
+void PageFrame::restoreBusyCursor() {
+    if (!busyCursor_) return;
+    QApplication::restoreOverrideCursor();
+    busyCursor_ = false;
+}
+
 void PageFrame::btSystemUpdateClick() {
     stopPolling();
+    if (updateBusyCursor_ && !busyCursor_) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        busyCursor_ = true;
+    }
     odel::ModuleBase* m = frameModule();
     bool done = false;
     const int n = checkedDecimalAddress();
@@ -227,6 +238,7 @@ void PageFrame::btSystemUpdateClick() {
             if (!m->ReadConfiguration(address) || !m->ReadModuleName(name)) {
                 dialogs().error("Query module configuration failed!");
             } else {
+                pause(pauseAfterQueries_);
                 const int old = fromHex(address);
                 m->SetAddress(str(hex2(n)));
                 std::string other;
@@ -250,6 +262,7 @@ void PageFrame::btSystemUpdateClick() {
     SetWaitTime();
     DelayForChangeType();
     FinishUpdate(done);
+    restoreBusyCursor();
     startPolling();
 }
 

@@ -102,6 +102,13 @@ protected:
     // The page's lines in order, with the Update steps loading runs. The frame adds the name.
     virtual void BuildConfSchema(ConfSchema& schema) = 0;
 
+    // Variations of the Update sequence used by other families: the hourglass cursor from the
+    // start of Update until restoreBusyCursor() (or its end), and a pause after the
+    // configuration and name queries in normal state.
+    bool updateBusyCursor_ = false;
+    int pauseAfterQueries_ = 0;
+    void restoreBusyCursor();
+
     // Checks the decimal address text: 1..255 or the error dialog; -1 when refused.
     int checkedDecimalAddress();
     // Renames the selected tree node and re-sorts the tree.
@@ -117,6 +124,7 @@ private:
     QVBoxLayout* left_;
     QVBoxLayout* right_;
     QTimer* pollTimer_ = nullptr;
+    bool busyCursor_ = false;
 };
 
 }  // namespace odel::ui
