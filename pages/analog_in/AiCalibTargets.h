@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QString>
-
 #include <string>
 
 namespace odel {
@@ -16,7 +15,7 @@ namespace odel::ui {
 
 // Zero and span commands of one kind.
 class CalibTarget {
-public:
+  public:
     virtual ~CalibTarget() = default;
     virtual bool Zero() = 0;
     virtual bool Span() = 0;
@@ -27,43 +26,43 @@ public:
 
 // Multi-channel inputs: "$AA1Cn" / "$AA0Cn".
 class MultiChannelCalib : public CalibTarget {
-public:
+  public:
     MultiChannelCalib(odel::AiMultiModule* module, int channel) : m_(module), ch_(channel) {}
     bool Zero() override;
     bool Span() override;
     bool HasChannel() const override { return true; }
     int Channel() const override { return ch_; }
 
-private:
+  private:
     odel::AiMultiModule* m_;
     int ch_;
 };
 
 // Single-channel inputs: "$AA1" / "$AA0".
 class SingleChannelCalib : public CalibTarget {
-public:
+  public:
     explicit SingleChannelCalib(odel::Module7341L* module) : m_(module) {}
     bool Zero() override;
     bool Span() override;
 
-private:
+  private:
     odel::Module7341L* m_;
 };
 
 // Strain gauge: zero "$AA1", span through the output-high step "$AAB".
 class StrainGaugeCalib : public CalibTarget {
-public:
+  public:
     explicit StrainGaugeCalib(odel::Module7349* module) : m_(module) {}
     bool Zero() override;
     bool Span() override;
 
-private:
+  private:
     odel::Module7349* m_;
 };
 
 // Cold-junction read and offset write of one kind, with its settling pause and error title.
 class CjcTarget {
-public:
+  public:
     virtual ~CjcTarget() = default;
     virtual bool ReadCjc(std::string& value) = 0;
     virtual bool SetCjcOffset(const std::string& sign, const std::string& value) = 0;
@@ -72,26 +71,26 @@ public:
 };
 
 class MultiChannelCjc : public CjcTarget {
-public:
+  public:
     explicit MultiChannelCjc(odel::AiMultiModule* module) : m_(module) {}
     bool ReadCjc(std::string& value) override;
     bool SetCjcOffset(const std::string& sign, const std::string& value) override;
     int SettleMs() const override { return 4500; }
     QString ErrorTitle() const override { return "7354R"; }
 
-private:
+  private:
     odel::AiMultiModule* m_;
 };
 
 class SingleChannelCjc : public CjcTarget {
-public:
+  public:
     explicit SingleChannelCjc(odel::Module7341L* module) : m_(module) {}
     bool ReadCjc(std::string& value) override;
     bool SetCjcOffset(const std::string& sign, const std::string& value) override;
     int SettleMs() const override { return 1000; }
     QString ErrorTitle() const override { return "7341"; }
 
-private:
+  private:
     odel::Module7341L* m_;
 };
 

@@ -8,10 +8,10 @@ namespace odel::ui {
 
 class TfrmM7347 : public TfrmM7352R {
     Q_OBJECT
-public:
+  public:
     explicit TfrmM7347(QWidget* parent = nullptr);
 
-protected:
+  protected:
     TfrmM7347(const AiPageKind& kind, QWidget* parent) : TfrmM7352R(kind, parent) {}
 
     void ApplyDataFormat() override;

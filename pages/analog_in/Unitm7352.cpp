@@ -40,7 +40,9 @@ void TfrmM7352::RefreshAIStatus() {
     ShowAllChannelsCode(hexCode(type));
 }
 
-QString TfrmM7352::ZeroCalInput(int index) { return index > 4 ? "0 mA" : "0 V"; }
+QString TfrmM7352::ZeroCalInput(int index) {
+    return index > 4 ? "0 mA" : "0 V";
+}
 
 QString TfrmM7352::SpanCalInput(int index) {
     static const char* texts[] = {"10V", "5V", "1V", "500mV", "150mV", "20mA"};

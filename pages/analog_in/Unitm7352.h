@@ -7,10 +7,10 @@ namespace odel::ui {
 
 class TfrmM7352 : public TfrmM7354 {
     Q_OBJECT
-public:
+  public:
     explicit TfrmM7352(QWidget* parent = nullptr);
 
-protected:
+  protected:
     void RefreshAIStatus() override;
     void SetWaitTime() override { WaitTime = 3000; }
     QString ZeroCalInput(int index) override;

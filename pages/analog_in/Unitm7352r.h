@@ -7,10 +7,10 @@ namespace odel::ui {
 
 class TfrmM7352R : public TfrmM7354R {
     Q_OBJECT
-public:
+  public:
     explicit TfrmM7352R(QWidget* parent = nullptr);
 
-protected:
+  protected:
     TfrmM7352R(const AiPageKind& kind, QWidget* parent) : TfrmM7354R(kind, parent) {}
 
     int RangeCodeOfIndex(int index) override;

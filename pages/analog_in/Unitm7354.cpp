@@ -13,8 +13,8 @@ AiPageKind kind7354() {
     k.caption = " ODEL-7354 ";
     k.perChannelRange = false;
     k.generalRows = GeneralSettingGroup::IntegrationTime;
-    k.ranges = {{"+/- 15mV", 0x00, "mV"}, {"+/- 50mV", 0x01, "mV"},  {"+/- 100mV", 0x02, "mV"},
-                {"+/- 500mV", 0x03, "mV"}, {"+/- 1V", 0x04, "V"},     {"+/- 2.5V", 0x05, "V"},
+    k.ranges = {{"+/- 15mV", 0x00, "mV"},  {"+/- 50mV", 0x01, "mV"}, {"+/- 100mV", 0x02, "mV"},
+                {"+/- 500mV", 0x03, "mV"}, {"+/- 1V", 0x04, "V"},    {"+/- 2.5V", 0x05, "V"},
                 {"+/- 20mA", 0x06, "mA"},  {"J Type ", 0x0E, "'C"},  {"K Type ", 0x0F, "'C"},
                 {"T Type ", 0x10, "'C"},   {"E Type ", 0x11, "'C"},  {"R Type ", 0x12, "'C"},
                 {"S Type ", 0x13, "'C"},   {"B Type ", 0x14, "'C"}};

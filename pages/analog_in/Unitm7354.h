@@ -8,10 +8,10 @@ namespace odel::ui {
 
 class TfrmM7354 : public TfrmM7354R {
     Q_OBJECT
-public:
+  public:
     explicit TfrmM7354(QWidget* parent = nullptr);
 
-protected:
+  protected:
     TfrmM7354(const AiPageKind& kind, QWidget* parent) : TfrmM7354R(kind, parent) {}
 
     void RefreshAIStatus() override;

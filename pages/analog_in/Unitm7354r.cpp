@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
-
 #include <cmath>
 
 #include "device/AnalogInput.h"
@@ -44,7 +43,9 @@ AiPageKind kind7354R() {
     return k;
 }
 
-QString hex2(int n) { return QString::asprintf("%02X", n); }
+QString hex2(int n) {
+    return QString::asprintf("%02X", n);
+}
 }  // namespace
 
 TfrmM7354R::TfrmM7354R(QWidget* parent) : TfrmM7354R(kind7354R(), parent) {}
@@ -64,9 +65,13 @@ TfrmM7354R::TfrmM7354R(const AiPageKind& kind, QWidget* parent)
     createPollTimer("tmrUpdateAIData", [this] { tmrUpdateAIDataTimer(); });
 }
 
-TfrmM7354R::~TfrmM7354R() { stopPolling(); }
+TfrmM7354R::~TfrmM7354R() {
+    stopPolling();
+}
 
-odel::ModuleBase* TfrmM7354R::frameModule() const { return module_.get(); }
+odel::ModuleBase* TfrmM7354R::frameModule() const {
+    return module_.get();
+}
 
 void TfrmM7354R::buildCalibration() {
     gbAICalibration = new QGroupBox(" AI Calibration ", outerGroup());
@@ -188,7 +193,8 @@ int TfrmM7354R::IndexOfCode(int code) const {
 }
 
 int TfrmM7354R::RangeCodeOfIndex(int index) {
-    if (index >= 0 && index < static_cast<int>(kind_.ranges.size())) return kind_.ranges[index].code;
+    if (index >= 0 && index < static_cast<int>(kind_.ranges.size()))
+        return kind_.ranges[index].code;
     return 0x0E;
 }
 
@@ -264,7 +270,9 @@ void TfrmM7354R::RefreshAfterUpdate() {
     RefreshAIStatus();
 }
 
-void TfrmM7354R::ChannelDelay() { pause(100); }
+void TfrmM7354R::ChannelDelay() {
+    pause(100);
+}
 
 bool TfrmM7354R::UpdateEnableMask() {
     int mask = 0;
@@ -341,11 +349,15 @@ void TfrmM7354R::btRefreshAIStatusClick() {
     startPolling();
 }
 
-void TfrmM7354R::btSingleChUpdateClick() { UpdateChannelSetup(); }
+void TfrmM7354R::btSingleChUpdateClick() {
+    UpdateChannelSetup();
+}
 
 // ---- calibration ----
 
-QString TfrmM7354R::ZeroCalInput(int index) { return index <= 1 ? "0 mA" : "0 mV"; }
+QString TfrmM7354R::ZeroCalInput(int index) {
+    return index <= 1 ? "0 mA" : "0 mV";
+}
 
 QString TfrmM7354R::SpanCalInput(int index) {
     static const char* texts[] = {"20mA", "20mA", "50mV", "50mV", "22mV",

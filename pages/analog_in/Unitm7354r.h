@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <array>
 #include <memory>
 #include <vector>
@@ -34,20 +33,20 @@ struct AiRange {
 
 // What a page of the family looks like; fixed when the page is built.
 struct AiPageKind {
-    QString groupName;          // objectName of the outer group ("gbOdl7354R")
-    QString caption;            // " ODEL-7354+ "
+    QString groupName;  // objectName of the outer group ("gbOdl7354R")
+    QString caption;    // " ODEL-7354+ "
     int channels = 8;
     bool perChannelRange = true;  // false: one range for all channels in the general group
-    unsigned generalRows = 0;   // GeneralSettingGroup::Row flags
-    bool cjc = true;            // btCJCCal shown
-    bool units = true;          // unit labels shown
+    unsigned generalRows = 0;     // GeneralSettingGroup::Row flags
+    bool cjc = true;              // btCJCCal shown
+    bool units = true;            // unit labels shown
     std::vector<AiRange> ranges;
     QStringList dataFormatItems;  // empty: the general group's own items
 };
 
 class TfrmM7354R : public PageFrame {
     Q_OBJECT
-public:
+  public:
     explicit TfrmM7354R(QWidget* parent = nullptr);
     ~TfrmM7354R() override;
 
@@ -63,7 +62,7 @@ public:
     std::array<QLabel*, 8> labAIUnitCh{};
     QComboBox* cmbTypeChangeAllCh = nullptr;
 
-public slots:
+  public slots:
     void tmrUpdateAIDataTimer();
     void btCheckAllClick();
     void btUncheckAllClick();
@@ -74,7 +73,7 @@ public slots:
     void btSpanCalClick();
     void btCJCCalClick();
 
-protected:
+  protected:
     TfrmM7354R(const AiPageKind& kind, QWidget* parent);
 
     odel::ModuleBase* frameModule() const override;
@@ -124,7 +123,7 @@ protected:
     QPushButton* btSpanCal = nullptr;
     QPushButton* btCJCCal = nullptr;
 
-private:
+  private:
     void buildChannelGrid();
     void buildCalibration();
 

@@ -11,11 +11,11 @@ AiPageKind kind7356() {
     k.groupName = "gbOdl7356";
     k.caption = " ODEL-7356 ";
     k.generalRows = GeneralSettingGroup::IntegrationTime;
-    k.ranges = {{"+/- 100mV", 0x02, "mV"}, {"+/- 500mV", 0x03, "mV"},  {"+/- 1V", 0x04, "V"},
-                {"+/- 2.5V", 0x05, "V"},   {"+/- 10V", 0x08, "V"},     {"+/- 5V", 0x09, "V"},
+    k.ranges = {{"+/- 100mV", 0x02, "mV"},  {"+/- 500mV", 0x03, "mV"}, {"+/- 1V", 0x04, "V"},
+                {"+/- 2.5V", 0x05, "V"},    {"+/- 10V", 0x08, "V"},    {"+/- 5V", 0x09, "V"},
                 {"+/- 0~20mA", 0x0D, "mA"}, {"J Type ", 0x0E, "'C"},   {"K Type ", 0x0F, "'C"},
-                {"T Type ", 0x10, "'C"},   {"E Type ", 0x11, "'C"},    {"R Type ", 0x12, "'C"},
-                {"S Type ", 0x13, "'C"},   {"B Type ", 0x14, "'C"}};
+                {"T Type ", 0x10, "'C"},    {"E Type ", 0x11, "'C"},   {"R Type ", 0x12, "'C"},
+                {"S Type ", 0x13, "'C"},    {"B Type ", 0x14, "'C"}};
     return k;
 }
 }  // namespace
@@ -28,7 +28,9 @@ int TfrmM7356::RangeCodeOfIndex(int index) {
     return 0x08;
 }
 
-void TfrmM7356::ChannelDelay() { pause(200); }
+void TfrmM7356::ChannelDelay() {
+    pause(200);
+}
 
 QString TfrmM7356::ZeroCalInput(int index) {
     if (index >= 2 && index <= 5) return "0 V";

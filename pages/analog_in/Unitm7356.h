@@ -8,10 +8,10 @@ namespace odel::ui {
 
 class TfrmM7356 : public TfrmM7354R {
     Q_OBJECT
-public:
+  public:
     explicit TfrmM7356(QWidget* parent = nullptr);
 
-protected:
+  protected:
     int RangeCodeOfIndex(int index) override;
     void ChannelDelay() override;
     void SetWaitTime() override { WaitTime = 5000; }

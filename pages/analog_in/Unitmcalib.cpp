@@ -61,7 +61,8 @@ void TfrmCalib::setInputText(const QString& text) {
 void TfrmCalib::setTarget(std::unique_ptr<CalibTarget> target) {
     target_ = std::move(target);
     Label3->setVisible(target_ && target_->HasChannel());
-    if (target_ && target_->HasChannel()) Label3->setText(QString::asprintf("CH %d", target_->Channel()));
+    if (target_ && target_->HasChannel())
+        Label3->setText(QString::asprintf("CH %d", target_->Channel()));
 }
 
 void TfrmCalib::showEvent(QShowEvent* event) {

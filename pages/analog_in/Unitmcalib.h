@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QDialog>
-
 #include <memory>
 
 class QGroupBox;
@@ -17,7 +16,7 @@ class CalibTarget;
 
 class TfrmCalib : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TfrmCalib(QWidget* parent = nullptr);
     ~TfrmCalib() override;
 
@@ -32,13 +31,13 @@ public:
     QPushButton* Button1;
     QPushButton* Button2;
 
-public slots:
+  public slots:
     void Button1Click();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     bool span_ = false;
     QString inputText_;
     QString messageTitle_;

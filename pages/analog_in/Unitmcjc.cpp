@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
-
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -22,13 +21,13 @@ namespace odel::ui {
 namespace {
 // A small drawing of the terminals: the thermocouple pair at the module's cold junction.
 class WiringPicture : public QWidget {
-public:
+  public:
     explicit WiringPicture(QWidget* parent) : QWidget(parent) {
         setObjectName("Image1");
         setFixedSize(120, 90);
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
@@ -100,7 +99,9 @@ TfrmCJC::TfrmCJC(QWidget* parent) : QDialog(parent) {
 
 TfrmCJC::~TfrmCJC() = default;
 
-void TfrmCJC::setTarget(std::unique_ptr<CjcTarget> target) { target_ = std::move(target); }
+void TfrmCJC::setTarget(std::unique_ptr<CjcTarget> target) {
+    target_ = std::move(target);
+}
 
 void TfrmCJC::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -109,7 +110,8 @@ void TfrmCJC::showEvent(QShowEvent* event) {
 
 void TfrmCJC::FormActivate() {
     std::string value;
-    if (target_ && target_->ReadCjc(value)) edtCurrentCJCVal->setText(QString::fromStdString(value));
+    if (target_ && target_->ReadCjc(value))
+        edtCurrentCJCVal->setText(QString::fromStdString(value));
     edtCJCVal->setText("+00.0");
 }
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QDialog>
-
 #include <memory>
 
 class QLineEdit;
@@ -15,7 +14,7 @@ class CjcTarget;
 
 class TfrmCJC : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TfrmCJC(QWidget* parent = nullptr);
     ~TfrmCJC() override;
 
@@ -30,15 +29,15 @@ public:
     QPushButton* btExecute;
     QPushButton* btExit;
 
-public slots:
+  public slots:
     void btExecuteClick();
     // Reads the temperature and resets the offset edit, as on activation.
     void FormActivate();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     std::unique_ptr<CjcTarget> target_;
 };
 

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRegularExpression>
-
 #include <cmath>
 
 namespace odel::ui {
@@ -27,12 +26,15 @@ bool parseFixed(const QString& v, double& out) {
 }
 }  // namespace
 
-QString defaultConfFileName(const QString& caption) { return caption.mid(6).trimmed() + ".txt"; }
+QString defaultConfFileName(const QString& caption) {
+    return caption.mid(6).trimmed() + ".txt";
+}
 
 void ConfSchema::moduleName(const QString& caption) {
     const QString word = caption.trimmed();
     lines_.push_back({"Module Name", [caption] { return caption; },
-                      [word](const QString& v) { return v.trimmed() == word; }, nullptr, nullptr, nullptr});
+                      [word](const QString& v) { return v.trimmed() == word; }, nullptr, nullptr,
+                      nullptr});
 }
 
 void ConfSchema::comboIndex(const QString& key, QComboBox* combo, int minIndex) {
@@ -41,7 +43,8 @@ void ConfSchema::comboIndex(const QString& key, QComboBox* combo, int minIndex) 
                           int i = 0;
                           return parseInt(v, i) && i >= minIndex && i < combo->count();
                       },
-                      [combo](const QString& v) { combo->setCurrentIndex(v.toInt()); }, nullptr, nullptr});
+                      [combo](const QString& v) { combo->setCurrentIndex(v.toInt()); }, nullptr,
+                      nullptr});
 }
 
 void ConfSchema::clearedFlag(const QString& key, QCheckBox* box) {
@@ -57,20 +60,19 @@ void ConfSchema::state(const QString& key, QCheckBox* box) {
 }
 
 void ConfSchema::real(const QString& key, QLineEdit* edit, std::function<bool(double)> valid) {
-    lines_.push_back({key,
-                      [edit] {
-                          bool ok = false;
-                          double d = edit->text().trimmed().toDouble(&ok);
-                          return QString::asprintf("%f", ok ? d : 0.0);
-                      },
-                      [valid](const QString& v) {
-                          double d = 0;
-                          return parseFixed(v, d) && (!valid || valid(d));
-                      },
-                      [edit](const QString& v) {
-                          edit->setText(QString::asprintf("%g", v.toDouble()));
-                      },
-                      nullptr, nullptr});
+    lines_.push_back(
+        {key,
+         [edit] {
+             bool ok = false;
+             double d = edit->text().trimmed().toDouble(&ok);
+             return QString::asprintf("%f", ok ? d : 0.0);
+         },
+         [valid](const QString& v) {
+             double d = 0;
+             return parseFixed(v, d) && (!valid || valid(d));
+         },
+         [edit](const QString& v) { edit->setText(QString::asprintf("%g", v.toDouble())); },
+         nullptr, nullptr});
 }
 
 void ConfSchema::text(const QString& key, QLineEdit* edit) {
@@ -127,8 +129,7 @@ void ConfSchema::apply() const {
         const auto& l = lines_[i];
         if (l.key.isEmpty()) {
             if (l.run) l.run();
-        }
-        else if (l.put)
+        } else if (l.put)
             l.put(parsed_[i]);
     }
 }

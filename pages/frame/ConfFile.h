@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <functional>
 #include <vector>
 
@@ -16,7 +15,7 @@ class QLineEdit;
 namespace odel::ui {
 
 class ConfSchema {
-public:
+  public:
     // "Module Name: %s\n" with the outer caption, blanks included; read back as the trimmed word.
     void moduleName(const QString& caption);
     // "Key: %d\n", the combo's item index; loading accepts minIndex .. count-1.
@@ -42,14 +41,14 @@ public:
     // Puts the parsed values into their controls and runs the steps, in file order.
     void apply() const;
 
-private:
+  private:
     struct Line {
-        QString key;                                   // empty for a step
-        std::function<QString()> value;                // text written after "Key: "
-        std::function<bool(const QString&)> accept;    // checks a value read back
-        std::function<void(const QString&)> put;       // puts it into its control
-        std::function<void()> run;                     // load steps
-        std::function<void()> saveRun;                 // save steps
+        QString key;                                 // empty for a step
+        std::function<QString()> value;              // text written after "Key: "
+        std::function<bool(const QString&)> accept;  // checks a value read back
+        std::function<void(const QString&)> put;     // puts it into its control
+        std::function<void()> run;                   // load steps
+        std::function<void()> saveRun;               // save steps
     };
     std::vector<Line> lines_;
     std::vector<QString> parsed_;

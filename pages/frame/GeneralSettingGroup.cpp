@@ -13,7 +13,9 @@
 
 namespace odel::ui {
 
-bool isShown(const QWidget* w) { return w && !w->isHidden(); }
+bool isShown(const QWidget* w) {
+    return w && !w->isHidden();
+}
 
 namespace {
 QComboBox* makeList(const char* name, const QStringList& items, QWidget* parent) {
@@ -80,8 +82,7 @@ GeneralSettingGroup::GeneralSettingGroup(unsigned rows, QWidget* parent)
     addRow("&Data Format :", cmbDataFormat);
     setRowVisible(cmbDataFormat, rows & DataFormat);
 
-    cmbIntegrationTime =
-        makeList("cmbIntegrationTime", {"50 ms(60 Hz)", "60 ms(50 Hz)"}, this);
+    cmbIntegrationTime = makeList("cmbIntegrationTime", {"50 ms(60 Hz)", "60 ms(50 Hz)"}, this);
     addRow("Integration Time : ", cmbIntegrationTime);
     setRowVisible(cmbIntegrationTime, rows & IntegrationTime);
 

@@ -18,7 +18,7 @@ class UpDown;
 
 class GeneralSettingGroup : public QGroupBox {
     Q_OBJECT
-public:
+  public:
     // Optional rows; address, baud rate, checksum and firmware version are always there.
     enum Row : unsigned {
         DataFormat = 1u << 0,
@@ -49,7 +49,7 @@ public:
     QLineEdit* edtCommWDT;
     QPushButton* btSystemUpdate;
 
-private:
+  private:
     QWidget* rowWidget(QWidget* field) const;
     QGridLayout* grid_;
     int nextRow_ = 0;

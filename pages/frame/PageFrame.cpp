@@ -1,8 +1,8 @@
 #include "pages/frame/PageFrame.h"
 
-#include <QComboBox>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
 #include <cmath>
 
 #include "device/ModuleBase.h"
@@ -25,9 +24,15 @@
 namespace odel::ui {
 
 namespace {
-std::string str(const QString& s) { return s.toStdString(); }
-QString qstr(const std::string& s) { return QString::fromStdString(s); }
-QString hex2(int n) { return QString::asprintf("%02X", n); }
+std::string str(const QString& s) {
+    return s.toStdString();
+}
+QString qstr(const std::string& s) {
+    return QString::fromStdString(s);
+}
+QString hex2(int n) {
+    return QString::asprintf("%02X", n);
+}
 // Two hex digits as a number; -1 when they are not.
 int fromHex(const std::string& s) {
     bool ok = false;
@@ -99,7 +104,8 @@ void PageFrame::setStatus(const QString& text) {
 }
 
 void PageFrame::showHeartbeat(bool ok) {
-    if (statusBar_) statusBar_->setPanelText(1, QString::number((heartbeat ? 1 : 0) + (ok ? 0 : 2)));
+    if (statusBar_)
+        statusBar_->setPanelText(1, QString::number((heartbeat ? 1 : 0) + (ok ? 0 : 2)));
 }
 
 // ---- general settings ----
@@ -118,9 +124,8 @@ void PageFrame::RefreshGeneralSetting() {
     g->edtAddress_Hex->setText((InitMode ? "*" : "") + qstr(address));
     g->edtAddress_Dec->setText(n < 0 ? QString() : QString::number(n));
     const int baudCode = fromHex(baud);
-    g->cmbBaudRate->setCurrentIndex(baudCode >= 3 && baudCode - 3 < g->cmbBaudRate->count()
-                                        ? baudCode - 3
-                                        : -1);
+    g->cmbBaudRate->setCurrentIndex(
+        baudCode >= 3 && baudCode - 3 < g->cmbBaudRate->count() ? baudCode - 3 : -1);
     g->chkCheckSum->setChecked(checksum == "1");
     g->edtFirmwareVer->setText(qstr(version));
     ShowDataFormat(qstr(format));
@@ -177,7 +182,9 @@ void PageFrame::ApplyProtocol() {
     frameModule()->SetProtocolBit(general_->cmbPotocolSelect->currentIndex() == 0 ? "0" : "1");
 }
 
-void PageFrame::DelayForChangeType() { showWaitDialog(this, WaitTime); }
+void PageFrame::DelayForChangeType() {
+    showWaitDialog(this, WaitTime);
+}
 
 // ---- Update ----
 

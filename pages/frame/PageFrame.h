@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 #include <memory>
 
@@ -29,7 +28,7 @@ class GeneralSettingGroup;
 
 class PageFrame : public ModulePage {
     Q_OBJECT
-public:
+  public:
     // caption is the outer group's caption (" ODEL-7354+ "), groupName its objectName.
     PageFrame(const QString& groupName, const QString& caption, unsigned generalRows,
               QWidget* parent = nullptr);
@@ -46,11 +45,11 @@ public:
     bool heartbeat = false;
     int WaitTime = 1000;
 
-public slots:
+  public slots:
     // The general Update sequence (address check, configuration write, wait, watchdog).
     virtual void btSystemUpdateClick();
 
-protected:
+  protected:
     // The module command object of the page, owned by the derived page; null before InitModule.
     virtual odel::ModuleBase* frameModule() const = 0;
 
@@ -117,7 +116,7 @@ protected:
     QTreeWidget* treeView_ = nullptr;
     StatusPanels* statusBar_ = nullptr;
 
-private:
+  private:
     QString caption_;
     QGroupBox* outer_;
     GeneralSettingGroup* general_;

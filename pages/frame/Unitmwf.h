@@ -12,16 +12,16 @@ namespace odel::ui {
 
 class TfrmMWaitFor : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TfrmMWaitFor(QWidget* parent = nullptr);
 
     QProgressBar* ProgressBar1;
     QTimer* tmrStatusUpdate;
 
-public slots:
+  public slots:
     void tmrStatusUpdateTimer();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;

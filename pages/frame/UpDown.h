@@ -11,14 +11,14 @@ namespace odel::ui {
 
 class UpDown : public QWidget {
     Q_OBJECT
-public:
+  public:
     UpDown(QLineEdit* buddy, int min, int max, QWidget* parent = nullptr);
 
     int position() const { return position_; }
     // Moves by steps (positive up); the edit shows the new position.
     void stepBy(int steps);
 
-private:
+  private:
     QLineEdit* buddy_;
     int min_;
     int max_;

@@ -7,15 +7,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QTest>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,13 +26,17 @@
 #include "sim/SimBus.h"
 
 // Readable QStrings in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QByteArray& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QByteArray& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace odel::test {
 
 class PageTest : public ::testing::Test {
-public:
+  public:
     // A module of the model with frozen values (channel i reads i + 0.5).
     static odel::sim::ModuleState module(const std::string& model, int address) {
         auto m = odel::sim::makeModule(model, address);
@@ -43,7 +46,7 @@ public:
         return *m;
     }
 
-protected:
+  protected:
     void SetUp() override {
         odel::ui::setPauseHandler([this](int ms) { pauses.push_back(ms); });
         portNode = new QTreeWidgetItem(&tree, QStringList{"/dev/ttySIM"});

@@ -15,7 +15,7 @@ using namespace odel::ui;
 namespace {
 
 class Calibration : public PageTest {
-protected:
+  protected:
     // Opens a page in INIT state on a module of the model.
     template <class Page>
     void openInit(const std::string& model) {
@@ -114,18 +114,30 @@ TEST_F(Calibration, InputTextsPerPageAndRange) {
         const char* span;
     };
     const Case cases[] = {
-        {"7354R", 0, "0 mA", "20mA"},     {"7354R", 1, "0 mA", "20mA"},
-        {"7354R", -1, "0 mA", "15mV"},    {"7354R", 8, "0 mV", "15mV"},
-        {"7352R", 0, "0 mA", "20mA"},     {"7352R", 2, "0 V", "+5V"},
-        {"7352R", 6, "0 mA", "20mA"},     {"7352R", 4, "0 mV", "500mV"},
-        {"7352R", -1, "0 mV", "###.##"},  {"7354", 3, "0 mV", "500mV"},
-        {"7354", 5, "0 V", "2.5V"},       {"7354", 6, "0 mA", "20mA"},
-        {"7354", 10, "0 mV", "78mV"},     {"7352", 4, "0 V", "150mV"},
-        {"7352", 5, "0 mA", "20mA"},      {"7347", 0, "80 ohm", "140 ohm"},
-        {"7347", 10, "850 ohm", "1600 ohm"}, {"7347", 14, "###.##", "###.##"},
-        {"7356", 1, "0 mV", "500mV"},     {"7356", 4, "0 V", "10V"},
-        {"7356", 5, "0 V", "5V"},         {"7356", 6, "0 mA", "20mA"},
-        {"7356", 7, "0 mV", "50mV"},      {"7356", 13, "0 mV", "15mV"},
+        {"7354R", 0, "0 mA", "20mA"},
+        {"7354R", 1, "0 mA", "20mA"},
+        {"7354R", -1, "0 mA", "15mV"},
+        {"7354R", 8, "0 mV", "15mV"},
+        {"7352R", 0, "0 mA", "20mA"},
+        {"7352R", 2, "0 V", "+5V"},
+        {"7352R", 6, "0 mA", "20mA"},
+        {"7352R", 4, "0 mV", "500mV"},
+        {"7352R", -1, "0 mV", "###.##"},
+        {"7354", 3, "0 mV", "500mV"},
+        {"7354", 5, "0 V", "2.5V"},
+        {"7354", 6, "0 mA", "20mA"},
+        {"7354", 10, "0 mV", "78mV"},
+        {"7352", 4, "0 V", "150mV"},
+        {"7352", 5, "0 mA", "20mA"},
+        {"7347", 0, "80 ohm", "140 ohm"},
+        {"7347", 10, "850 ohm", "1600 ohm"},
+        {"7347", 14, "###.##", "###.##"},
+        {"7356", 1, "0 mV", "500mV"},
+        {"7356", 4, "0 V", "10V"},
+        {"7356", 5, "0 V", "5V"},
+        {"7356", 6, "0 mA", "20mA"},
+        {"7356", 7, "0 mV", "50mV"},
+        {"7356", 13, "0 mV", "15mV"},
         {"7356", -1, "0 mV", "###.##V"},
     };
     for (const Case& c : cases) {
@@ -148,14 +160,14 @@ TEST_F(Calibration, InputTextsPerPageAndRange) {
 TEST(CjcOffset, WorkedExamplesAndBounds) {
     struct Case {
         const char* text;
-        const char* sign;    // nullptr: refused
+        const char* sign;  // nullptr: refused
         const char* offset;
     };
     const Case cases[] = {
-        {"+1.0", "+", "006F"}, {"-0.5", "-", "0037"},  {"0", "+", "0000"},
-        {"12.3", "+", "0556"}, {"99.8", "+", "2B50"},  {"99.9", nullptr, nullptr},
-        {"-99.9", nullptr, nullptr}, {"-99.8", "-", "2B50"}, {"+00.0", "+", "0000"},
-        {"", nullptr, nullptr}, {"+", nullptr, nullptr}, {".", nullptr, nullptr},
+        {"+1.0", "+", "006F"},       {"-0.5", "-", "0037"},   {"0", "+", "0000"},
+        {"12.3", "+", "0556"},       {"99.8", "+", "2B50"},   {"99.9", nullptr, nullptr},
+        {"-99.9", nullptr, nullptr}, {"-99.8", "-", "2B50"},  {"+00.0", "+", "0000"},
+        {"", nullptr, nullptr},      {"+", nullptr, nullptr}, {".", nullptr, nullptr},
         {"1.2.3", "+", "0085"},  // read as 1.2, as "%f" would
         {"100", nullptr, nullptr},
     };
@@ -172,7 +184,7 @@ TEST(CjcOffset, WorkedExamplesAndBounds) {
 }
 
 class Cjc : public PageTest {
-protected:
+  protected:
     // Opens the CJC dialog, types text and presses "&Save"; returns the temperature shown.
     QString run(const QString& text, QString* title = nullptr) {
         QString shown;

@@ -14,7 +14,7 @@ using namespace odel::ui;
 namespace {
 
 class Channels : public PageTest {
-protected:
+  protected:
     TfrmM7354R* ai() const { return static_cast<TfrmM7354R*>(page.get()); }
     QString value(int i) const { return edit(QString("edtAIValCh%1").arg(i))->text(); }
     QString unit(int i) const { return get<QLabel>(QString("labAIUnitCh%1").arg(i))->text(); }

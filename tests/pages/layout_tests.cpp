@@ -59,8 +59,8 @@ TEST_F(Layout, PagesShowEveryControlUnclipped) {
         SCOPED_TRACE(c.cls);
         auto factory = odel::ui::FindPage(c.cls);
         ASSERT_TRUE(factory);
-        auto* node = new QTreeWidgetItem(portNode,
-                                         QStringList{QString::asprintf("(%02X)%s", c.address, c.model)});
+        auto* node = new QTreeWidgetItem(
+            portNode, QStringList{QString::asprintf("(%02X)%s", c.address, c.model)});
         tree.setCurrentItem(node);
         odel::ui::ModulePage* p = factory(nullptr);
         page.reset(p);

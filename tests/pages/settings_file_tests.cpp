@@ -13,7 +13,7 @@ using namespace odel::ui;
 namespace {
 
 class SettingsFile : public PageTest {
-protected:
+  protected:
     QString path(const char* name) const { return dir.filePath(name); }
     QByteArray read(const QString& file) const {
         QFile f(file);
