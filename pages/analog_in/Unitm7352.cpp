@@ -23,13 +23,14 @@ AiPageKind kind7352() {
 TfrmM7352::TfrmM7352(QWidget* parent) : TfrmM7354(kind7352(), parent) {}
 
 void TfrmM7352::RefreshAIStatus() {
+    if (!module()) return;
     pause(100);
     std::string mask;
-    if (!module()->ReadChannelEnable(mask)) {
+    if (!module()->ReadChannelEnable(mask) || hexCode(mask) < 0) {
         setStatus("Try to read status!");
         return;
     }
-    ShowEnableMask(std::max(0, hexCode(mask)));
+    ShowEnableMask(hexCode(mask));
     pause(100);
     std::string type;
     if (!module()->GetTypeCode(type)) {

@@ -25,14 +25,15 @@ AiPageKind kind7354() {
 TfrmM7354::TfrmM7354(QWidget* parent) : TfrmM7354R(kind7354(), parent) {}
 
 void TfrmM7354::RefreshAIStatus() {
+    if (!module()) return;
     std::string mask;
-    if (!module()->ReadChannelEnable(mask)) {
+    if (!module()->ReadChannelEnable(mask) || hexCode(mask) < 0) {
         // One retry; when it answers, this refresh ends there.
         if (module()->ReadChannelEnable(mask)) return;
         setStatus("Try to read status!");
         return;
     }
-    ShowEnableMask(std::max(0, hexCode(mask)));
+    ShowEnableMask(hexCode(mask));
     std::string type;
     if (!module()->GetTypeCode(type)) {
         setStatus("Fail to Change Type!");

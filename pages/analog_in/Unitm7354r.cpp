@@ -248,11 +248,12 @@ void TfrmM7354R::ApplyProtocol() {
 
 void TfrmM7354R::RefreshAIStatus() {
     std::string mask;
-    if (!module_ || !module_->ReadChannelEnable(mask)) {
+    // A mask that is not two hex digits is no answer either.
+    if (!module_ || !module_->ReadChannelEnable(mask) || hexCode(mask) < 0) {
         setStatus(EnableReadFailText());
         return;
     }
-    ShowEnableMask(std::max(0, hexCode(mask)));
+    ShowEnableMask(hexCode(mask));
     for (int i = 0; i < ChannelCount(); ++i) {
         std::string code;
         int value = 0;
