@@ -65,6 +65,10 @@ TfrmMain::TfrmMain(const QStringList& extraPorts, bool discoverPorts, QWidget* p
     treeviewModule->setEditTriggers(QAbstractItemView::NoEditTriggers);
     treeviewModule->setIconSize(QSize(16, 16));
     treeviewModule->setMinimumWidth(120);
+    // Long node texts scroll sideways instead of being cut short.
+    treeviewModule->setTextElideMode(Qt::ElideNone);
+    treeviewModule->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    treeviewModule->header()->setStretchLastSection(false);
     treeviewModule->viewport()->installEventFilter(this);
     auto* root = new QTreeWidgetItem(treeviewModule, QStringList{"PC"});
     root->setData(0, kNodeDataRole, 0);
