@@ -9,30 +9,53 @@
 #include "pages/frame/Dialogs.h"
 #include "sim/SimBus.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);  // takes the Qt options out of argv
-    QApplication::setApplicationName("odel-utility");
-    QApplication::setApplicationDisplayName("ODEL Utility");
-
-    CLI::App cli{"ODEL-7300 Utility: find, configure and watch ODEL modules on an RS-485 bus"};
+namespace {
+struct Options {
     std::vector<std::string> ports;
     std::string busFile;
-    cli.add_option("--port", ports, "Also list this serial device (repeatable)");
-    auto* simulate = cli.add_option("--simulate", busFile,
-                                    "Serve a simulated bus in-process (default bus, or BUSFILE) "
-                                    "and list its port")
-                         ->expected(0, 1);
+    bool simulate = false;
+};
+
+// Parses the program's own options; extras (Qt's options) are allowed on the first pass only.
+int parse(int argc, char** argv, Options& o, bool allowExtras) {
+    CLI::App cli{"ODEL-7300 Utility: find, configure and watch ODEL modules on an RS-485 bus",
+                 "odel-utility"};
+    cli.allow_extras(allowExtras);
+    cli.add_option("--port", o.ports, "Also list this serial device (repeatable)")
+        ->type_name("PATH");
+    auto* simulate = cli.add_option("--simulate", o.busFile,
+                                    "Serve a simulated bus in-process (the default bus, or the "
+                                    "modules of BUSFILE) and list its port")
+                         ->expected(0, 1)
+                         ->type_name("[BUSFILE]");
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return cli.exit(e);
     }
+    o.simulate = simulate->count() > 0;
+    return -1;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    // --help and bad options are answered before a display is needed.
+    std::vector<char*> early(argv, argv + argc);
+    if (int rc = parse(argc, early.data(), options, true); rc >= 0) return rc;
+
+    QApplication app(argc, argv);  // takes the Qt options out of argv
+    QApplication::setApplicationName("odel-utility");
+    QApplication::setApplicationDisplayName("ODEL Utility");
+    options = {};
+    if (int rc = parse(argc, argv, options, false); rc >= 0) return rc;
 
     QStringList extra;
-    for (const auto& p : ports) extra << QString::fromStdString(p);
+    for (const auto& p : options.ports) extra << QString::fromStdString(p);
+    const std::string& busFile = options.busFile;
 
     std::unique_ptr<odel::sim::SimBus> bus;
-    if (simulate->count() > 0) {
+    if (options.simulate) {
         bus = std::make_unique<odel::sim::SimBus>();
         bool ok = false;
         if (busFile.empty()) {
