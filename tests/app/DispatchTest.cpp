@@ -74,20 +74,28 @@ class FakePage : public odel::ui::ModulePage {
     QString cls_;
 };
 
-void registerFakes() {
-    (void)odel::ui::RegisteredPages();  // the real registrations first, ours override them
-    for (const char* cls : {"TfrmM7352", "TfrmM7352R", "TfrmM7352RMod", "TfrmM8600"})
-        odel::ui::RegisterPage(cls, [c = QString(cls)](QWidget* p) { return new FakePage(c, p); });
-}
+const char* const kFaked[] = {"TfrmM7352", "TfrmM7352R", "TfrmM7352RMod", "TfrmM8600"};
 }  // namespace
 
 class DispatchTest : public AppFixture {
   protected:
+    // Stand-ins replace the real pages of a few classes for the test; the real ones come back.
     void SetUp() override {
-        registerFakes();
+        (void)odel::ui::RegisteredPages();  // the real registrations first, ours override them
+        for (const char* cls : kFaked) {
+            saved_.push_back(odel::ui::FindPage(cls));
+            odel::ui::RegisterPage(cls,
+                                   [c = QString(cls)](QWidget* p) { return new FakePage(c, p); });
+        }
         AppFixture::SetUp();
         g_started = {};
     }
+    void TearDown() override {
+        AppFixture::TearDown();
+        for (std::size_t i = 0; i < saved_.size(); ++i)
+            odel::ui::RegisterPage(kFaked[i], saved_[i]);
+    }
+    std::vector<odel::ui::PageFactory> saved_;
 };
 
 TEST_F(DispatchTest, NodeDataChoosesClassAndChecksumFlag) {
@@ -177,4 +185,31 @@ TEST_F(DispatchTest, ConfigurationCommandsCallTheShownPage) {
     win->tlbtnSaveConfClick();
     win->tlbtnLoadConfClick();
     EXPECT_TRUE(rec.shown.empty());
+}
+
+// The real pages: whatever dev pages exist are created for found modules; the others warn.
+class RealPagesTest : public AppFixture {};
+
+TEST_F(RealPagesTest, ModuleNodesOpenTheirRegisteredPages) {
+    auto* plain = addNode(portNode(), "(01)7352R", 0);
+    auto* modbus = addNode(portNode(), "(04)7385", 2);
+    auto* unknown = addNode(portNode(), "(05)7354N", 0);
+    const std::pair<QTreeWidgetItem*, QString> cases[] = {
+        {plain, "TfrmM7352R"}, {modbus, "TfrmM7385Mod"}, {unknown, ""}};
+    for (const auto& [node, cls] : cases) {
+        SCOPED_TRACE(cls.toStdString());
+        rec.clear();
+        bus.clearReceived();
+        click(node);
+        const bool registered = !cls.isEmpty() && odel::ui::FindPage(cls);
+        if (registered) {
+            ASSERT_NE(win->modulePage(), nullptr);
+            const QString made = win->modulePage()->metaObject()->className();
+            EXPECT_TRUE(made.endsWith(cls)) << made.toStdString();
+            EXPECT_FALSE(bus.busReceived().empty());  // the page read its module
+        } else {
+            EXPECT_EQ(win->modulePage(), nullptr);
+            EXPECT_EQ(rec.texts("warning"), QStringList{"Sorry, not support yet!"});
+        }
+    }
 }

@@ -116,12 +116,14 @@ TEST_F(TerminalTest, SingleCommandsWithAndWithoutChecksum) {
 }
 
 TEST_F(TerminalTest, CommandFileSendsEveryWordAndSkipsOverlongOnes) {
+    // The longest word sent: 47 characters, with checksum digits and CR 50.
+    const QByteArray kLongest = "$09" + QByteArray(TfrmMTerminal::kMaxFileWord - 3, 'Y');
     QTemporaryDir dir;
     const QString file = dir.filePath("cmds.txt");
     {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("$01M $05M\n\n  $0FM\t" + QByteArray(48, 'X') + "\n$06M");
+        f.write("$01M $05M\n\n  $0FM\t" + QByteArray(48, 'X') + "\n$06M " + kLongest);
     }
     terminal([&](TfrmMTerminal* t) {
         QTest::mouseClick(t->rdbIsNotSingleCommand, Qt::LeftButton);
@@ -137,13 +139,14 @@ TEST_F(TerminalTest, CommandFileSendsEveryWordAndSkipsOverlongOnes) {
         EXPECT_EQ(t->edtFileName->text(), file);
         bus.clearReceived();
         QTest::mouseClick(t->btSend, Qt::LeftButton);
-        EXPECT_EQ(bus.busReceived(), "$01M\r$05M\r$0FM\r$06M\r");
+        EXPECT_EQ(bus.busReceived(), "$01M\r$05M\r$0FM\r$06M\r" + kLongest.toStdString() + "\r");
         const QStringList lines = log(t);
-        ASSERT_EQ(lines.size(), 8);
+        ASSERT_EQ(lines.size(), 10);
         checkPair(lines[0], lines[1], "$01M", "!017352R");
         checkPair(lines[2], lines[3], "$05M", "!057354");
         checkPair(lines[4], lines[5], "$0FM", "!0F7352");
         checkPair(lines[6], lines[7], "$06M", "!067364");
+        EXPECT_TRUE(lines[8].startsWith(kLongest));
 
         // Save to File writes the log lines.
         const QString saved = dir.filePath("log.txt");
