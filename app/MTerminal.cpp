@@ -123,6 +123,7 @@ TfrmMTerminal::TfrmMTerminal(QWidget* parent) : QDialog(parent) {
     connect(tmrUpdate, &QTimer::timeout, this, &TfrmMTerminal::tmrUpdateTimer);
 
     rdbIsSingleCommandClick();
+    edtCommandLine->setFocus();
 }
 
 QString TfrmMTerminal::CommandLogLine(const QString& text, int h, int m, int s) {

@@ -357,6 +357,7 @@ void TfrmMain::ShowModuleForm(int level) {
 
 void TfrmMain::treeviewModuleMouseDown(Qt::MouseButton button, const QPoint& pos) {
     if (button != Qt::LeftButton) return;
+    treeviewModule->setFocus(Qt::MouseFocusReason);
     QTreeWidgetItem* item = treeviewModule->itemAt(pos);
     bool onNode = false;
     bool onRootButton = false;
