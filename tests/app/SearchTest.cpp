@@ -178,6 +178,33 @@ TEST_F(SearchTest, BadStartAddressKeepsTheDialogOpen) {
     EXPECT_EQ(ask.StartAddr(), 17);
 }
 
+TEST_F(SearchTest, OutOfRangeStartThroughTheSearchCommand) {
+    click(portNode());
+    win->frmComSet()->EditTimeOut->setText("10");
+    QStringList seen;
+    rec.execHandler = [&](QDialog* d) -> int {
+        if (auto* ask = qobject_cast<TfrmDlgAskAddr*>(d)) {
+            ask->EditAddr->setText("300");
+            QTest::mouseClick(ask->BitBtnOK, Qt::LeftButton);
+            seen << QString::number(ask->result()) << ask->EditAddr->text();
+            ask->EditAddr->setText(QString::number(db::k7396Modbus));
+            QTest::mouseClick(ask->BitBtnOK, Qt::LeftButton);
+            return ask->result();
+        }
+        auto* dlg = qobject_cast<TfrmDlgSearch*>(d);
+        for (int i = 0; i < 3 && dlg && !dlg->Finished(); ++i) dlg->Timer1Timer();
+        if (dlg) QTest::mouseClick(dlg->btnStop, Qt::LeftButton);
+        return QDialog::Accepted;
+    };
+    win->tlbtnSearch->trigger();
+    EXPECT_EQ(seen, (QStringList{"0", "0"}));  // still open, "0" put back
+    EXPECT_EQ(rec.texts("error"), QStringList{"Please input a dicimal number between 0 and 255!"});
+    EXPECT_EQ(rec.texts("exec"), (QStringList{"frmDlgAskAddr", "frmDlgSearch"}));
+    ASSERT_EQ(portNode()->childCount(), 1);
+    EXPECT_EQ(portNode()->child(0)->text(0), "(26)7396");
+    EXPECT_EQ(win->statbarMain->panelText(0), "");
+}
+
 TEST_F(SearchTest, CancelledAddressDialogSearchesNothing) {
     addNode(portNode(), "(01)7352R", 0);
     click(portNode());
