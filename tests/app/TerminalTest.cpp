@@ -156,7 +156,11 @@ TEST_F(TerminalTest, CommandFileSendsEveryWordAndSkipsOverlongOnes) {
         EXPECT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), (lines.join("\r\n") + "\r\n").toUtf8());
 
-        // A file that cannot be opened.
+        // A log file that cannot be created, and a command file that cannot be opened.
+        rec.clear();
+        rec.fileAnswers = {dir.filePath("no/such/dir/log.txt")};
+        QTest::mouseClick(t->btSaveToFile, Qt::LeftButton);
+        EXPECT_EQ(rec.texts("messageBox"), QStringList{"Error when opening file"});
         rec.clear();
         t->edtFileName->setText(dir.filePath("missing.txt"));
         QTest::mouseClick(t->btSend, Qt::LeftButton);
