@@ -92,7 +92,7 @@ void TfrmDlgSearch::Timer1Timer() {
             SetNodeImages(node, kImgModbus, kImgModbusSel);
         } else if (found.mainUnit) {
             SetNodeImages(node, kImgMainUnit, kImgMainUnitSel);
-            for (const std::string& slot : found.slots) {
+            for (const std::string& slot : found.slotNodes) {
                 auto* s = new QTreeWidgetItem(node, QStringList{QString::fromStdString(slot)});
                 s->setData(0, kNodeDataRole, 0);
                 SetNodeImages(s, kImgSlot, kImgSlotSel);

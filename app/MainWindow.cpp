@@ -88,14 +88,15 @@ TfrmMain::TfrmMain(const QStringList& extraPorts, bool discoverPorts, QWidget* p
     Splitter1->addWidget(ScrollBox1);
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({169, 631});
+    // Wider than the 800 x 600 design so the widest module page and the slot nodes fit unscrolled.
+    Splitter1->setSizes({190, 766});
     setCentralWidget(Splitter1);
 
     statbarMain = new StatusPanels(this);
     setStatusBar(statbarMain);
 
     buildCommands();
-    resize(800, 600 + menuBar()->sizeHint().height() + ToolBar1->sizeHint().height() +
+    resize(960, 640 + menuBar()->sizeHint().height() + ToolBar1->sizeHint().height() +
                     statbarMain->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

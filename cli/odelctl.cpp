@@ -116,7 +116,7 @@ int CmdSearch(const LinkOptions& o, const std::string& fromText, const std::stri
         bool progressed = false;
         if (!search.ProbeNext(node, progressed)) continue;
         std::cout << node.text << "\t" << node.marker << "\n";
-        for (const auto& slot : node.slots) std::cout << "\t" << slot << "\n";
+        for (const auto& slot : node.slotNodes) std::cout << "\t" << slot << "\n";
         std::cout << std::flush;
     }
     return kOk;

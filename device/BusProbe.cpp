@@ -87,7 +87,7 @@ bool BusSearch::ProbeAscii(int address, int phase, ProbeNode& found) {
     found.text = NodeText(address, name);
     found.marker = phase;
     found.mainUnit = name.rfind("8600", 0) == 0;
-    if (found.mainUnit) found.slots = ReadSlotNodes(link_, Hex2(address), name);
+    if (found.mainUnit) found.slotNodes = ReadSlotNodes(link_, Hex2(address), name);
     return true;
 }
 

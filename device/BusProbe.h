@@ -17,7 +17,7 @@ struct ProbeNode {
     std::string text;                // "(HH)NAME", or "(*)NAME" at address 0
     int marker = 0;                  // 0 ASCII, 1 ASCII with checksum, 2 Modbus RTU
     bool mainUnit = false;           // the name begins with "8600"
-    std::vector<std::string> slots;  // "(Sn)NAME" of the occupied slots of a main unit
+    std::vector<std::string> slotNodes;  // "(Sn)NAME" of the occupied slots of a main unit
 };
 
 class BusSearch {

@@ -168,7 +168,7 @@ TEST_F(ProbeTest, NodesMarkersAndSkippedPhases) {
         EXPECT_EQ(nodes[i].text, expected[i].first);
         EXPECT_EQ(nodes[i].marker, expected[i].second);
         EXPECT_FALSE(nodes[i].mainUnit);
-        EXPECT_TRUE(nodes[i].slots.empty());
+        EXPECT_TRUE(nodes[i].slotNodes.empty());
     }
     EXPECT_EQ(progress, 17);  // one step per address
     // 0 and 16 answer at once, 1 on the second probe, all others take three.
@@ -253,7 +253,7 @@ TEST_F(ProbeTest, MainUnitSlots) {
         ASSERT_TRUE(search.ProbeNext(node, progressed)) << c.name << c.table;
         EXPECT_EQ(node.text, "(20)" + c.name);
         EXPECT_TRUE(node.mainUnit);
-        EXPECT_EQ(node.slots, c.slots) << c.name << " " << c.table;
+        EXPECT_EQ(node.slotNodes, c.slots) << c.name << " " << c.table;
         // The slot table is asked exactly once.
         EXPECT_EQ(bus.Log(), (std::vector<std::string>{"$20M\r", "$20T\r"})) << c.table;
     }
@@ -265,7 +265,7 @@ TEST_F(ProbeTest, MainUnitSlots) {
     auto nodes = RunSearch(search, progress, probes);
     ASSERT_EQ(nodes.size(), 1u);
     EXPECT_EQ(nodes[0].marker, 1);
-    EXPECT_EQ(nodes[0].slots, (std::vector<std::string>{"(S0)8631G", "(S1)8617"}));
+    EXPECT_EQ(nodes[0].slotNodes, (std::vector<std::string>{"(S0)8631G", "(S1)8617"}));
     EXPECT_EQ(bus.Log().back(), "$20T" + Sum("$20T") + "\r");
 }
 

@@ -292,7 +292,7 @@ TEST_F(SimDevice, SearchOfTheDefaultBus) {
         bool progressed = false;
         if (!search.ProbeNext(node, progressed)) continue;
         lines.push_back(node.text + " " + std::to_string(node.marker));
-        for (const auto& s : node.slots) lines.push_back("  " + s);
+        for (const auto& s : node.slotNodes) lines.push_back("  " + s);
     }
     const std::vector<std::string> expected = {
         "(*)7354 0",   "(01)7352R 0", "(02)7354R 1", "(03)8600X 0", "  (S0)8631",  "  (S1)8634",
