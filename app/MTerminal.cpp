@@ -172,10 +172,7 @@ void TfrmMTerminal::btSendClick() {
     }
     if (edtFileName->text().isEmpty()) return;
     QFile file(edtFileName->text());
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        dialogs().messageBox("Error when opening file", "Message");
-        return;
-    }
+    if (!openFileOrSay(file, QIODevice::ReadOnly | QIODevice::Text)) return;
     // Blanks and line ends separate the commands.
     const QString content = QString::fromLatin1(file.readAll());
     file.close();
@@ -228,10 +225,7 @@ void TfrmMTerminal::btSaveToFileClick() {
     const QString path = dialogs().saveFile(this, QString(), kFileFilter);
     if (path.isEmpty()) return;
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        dialogs().messageBox("Error when opening file", "Message");
-        return;
-    }
+    if (!openFileOrSay(file, QIODevice::WriteOnly | QIODevice::Truncate)) return;
     QByteArray text;
     if (!edtCommandStatus->document()->isEmpty())
         for (const QString& line : edtCommandStatus->toPlainText().split('\n'))

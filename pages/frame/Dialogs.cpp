@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -18,6 +19,12 @@ QString appTitle() { return QApplication::applicationDisplayName(); }
 
 Dialogs& dialogs() { return *g_dialogs; }
 void setDialogs(Dialogs* d) { g_dialogs = d ? d : &g_qtDialogs; }
+
+bool openFileOrSay(QFile& file, QIODevice::OpenMode mode) {
+    if (file.open(mode)) return true;
+    dialogs().messageBox("Error when opening file", "Message");
+    return false;
+}
 
 void QtDialogs::error(const QString& text) {
     QMessageBox::critical(activeParent(), appTitle(), text, QMessageBox::Ok);

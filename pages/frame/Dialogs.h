@@ -2,9 +2,11 @@
 // so tests can install a recorder that answers from a script and keeps every text shown.
 #pragma once
 
+#include <QIODevice>
 #include <QString>
 
 class QDialog;
+class QFile;
 class QWidget;
 
 namespace odel::ui {
@@ -31,6 +33,9 @@ public:
 Dialogs& dialogs();
 // Installs d (not owned); nullptr restores the real dialogs.
 void setDialogs(Dialogs* d);
+
+// Opens file in mode; when that fails, says "Error when opening file" (caption "Message").
+bool openFileOrSay(QFile& file, QIODevice::OpenMode mode);
 
 // The production implementation: QMessageBox, QFileDialog, QDialog::exec.
 class QtDialogs : public Dialogs {

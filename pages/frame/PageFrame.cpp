@@ -293,10 +293,7 @@ void PageFrame::SaveConfiguration() {
     const QString path = dialogs().saveFile(this, defaultConfFileName(caption_), kConfFilter);
     if (path.isEmpty()) return;
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        dialogs().messageBox("Error when opening file", "Message");
-        return;
-    }
+    if (!openFileOrSay(file, QIODevice::WriteOnly | QIODevice::Truncate)) return;
     ConfSchema schema;
     schema.moduleName(caption_);
     BuildConfSchema(schema);
@@ -308,9 +305,7 @@ void PageFrame::LoadConfiguration() {
     const QString path = dialogs().openFile(this, defaultConfFileName(caption_), kConfFilter);
     if (!path.isEmpty()) {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            dialogs().messageBox("Error when opening file", "Message");
-        } else {
+        if (openFileOrSay(file, QIODevice::ReadOnly)) {
             // A settings file is a few hundred bytes; anything far larger is not one of ours.
             const QByteArray content = file.read(64 * 1024 + 1);
             file.close();
