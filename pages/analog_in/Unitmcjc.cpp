@@ -123,6 +123,8 @@ bool TfrmCJC::OffsetOf(const QString& text, QString& sign, QString& offset) {
     const char* last = s.data() + s.size();
     bool negative = false;
     if (first != last && (*first == '+' || *first == '-')) negative = *first++ == '-';
+    // One sign only: "--5" or "+-5" holds no number.
+    if (first != last && (*first == '+' || *first == '-')) return false;
     float v = 0;
     const auto [end, ec] = std::from_chars(first, last, v, std::chars_format::fixed);
     if (ec != std::errc() || end == first) return false;

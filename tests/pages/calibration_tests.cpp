@@ -170,6 +170,8 @@ TEST(CjcOffset, WorkedExamplesAndBounds) {
         {"", nullptr, nullptr},      {"+", nullptr, nullptr}, {".", nullptr, nullptr},
         {"1.2.3", "+", "0085"},  // read as 1.2, as "%f" would
         {"100", nullptr, nullptr},
+        // A second sign makes the text no number at all.
+        {"--5", nullptr, nullptr},   {"+-5", nullptr, nullptr}, {"-+1.0", nullptr, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
