@@ -60,7 +60,7 @@ void TfrmCalib::setInputText(const QString& text) {
 
 void TfrmCalib::setTarget(std::unique_ptr<CalibTarget> target) {
     target_ = std::move(target);
-    Label3->setVisible(target_ && target_->HasChannel());
+    // Other kinds keep the label's own "CH 0".
     if (target_ && target_->HasChannel())
         Label3->setText(QString::asprintf("CH %d", target_->Channel()));
 }

@@ -1,5 +1,6 @@
 // Zero/span calibration and cold-junction compensation from the multi-channel pages.
 #include "PageFixture.h"
+#include "pages/analog_in/AiCalibTargets.h"
 #include "pages/analog_in/Unitm7347.h"
 #include "pages/analog_in/Unitm7352.h"
 #include "pages/analog_in/Unitm7352r.h"
@@ -155,6 +156,17 @@ TEST_F(Calibration, InputTextsPerPageAndRange) {
         EXPECT_EQ(calibrate("btZeroCal", 0).input, c.zero);
         EXPECT_EQ(calibrate("btSpanCal", 0).input, c.span);
     }
+}
+
+TEST(CalibDialog, ChannelLabelNamesTheChannelOrKeepsCh0) {
+    TfrmCalib multi;
+    multi.setTarget(std::make_unique<MultiChannelCalib>(nullptr, 3));
+    EXPECT_EQ(multi.Label3->text(), "CH 3");
+    EXPECT_TRUE(multi.Label3->isVisibleTo(&multi));
+    TfrmCalib single;
+    single.setTarget(std::make_unique<SingleChannelCalib>(nullptr));
+    EXPECT_EQ(single.Label3->text(), "CH 0");
+    EXPECT_TRUE(single.Label3->isVisibleTo(&single));
 }
 
 TEST(CjcOffset, WorkedExamplesAndBounds) {
