@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -70,6 +71,7 @@ TfrmMain::TfrmMain(const QStringList& extraPorts, bool discoverPorts, QWidget* p
     treeviewModule->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     treeviewModule->header()->setStretchLastSection(false);
     treeviewModule->viewport()->installEventFilter(this);
+    treeviewModule->installEventFilter(this);
     auto* root = new QTreeWidgetItem(treeviewModule, QStringList{"PC"});
     root->setData(0, kNodeDataRole, 0);
     SetNodeImages(root, kImgRoot, kImgRoot);
@@ -425,6 +427,13 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
         const bool onButton = item && pos.x() < r.left();
         treeviewModuleMouseDown(me->button(), pos);
         return !onButton;
+    }
+    if (watched == treeviewModule && event->type() == QEvent::KeyPress) {
+        // Only a click selects a node and builds its view: keys that would move the selection
+        // (arrows, paging, type-ahead) are not let through, so the selected node stays the one
+        // whose port, page and commands are in force. Tab still moves the focus on.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        return key != Qt::Key_Tab && key != Qt::Key_Backtab;
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -231,6 +231,22 @@ TEST_F(MainWindowTest, HeartbeatResetOnLeftClicksOnlyAndExpandButtons) {
     EXPECT_TRUE(rec.shown.empty());
 }
 
+TEST_F(MainWindowTest, KeysDoNotMoveTheSelectionAwayFromTheClickedNode) {
+    addNode(portNode(), "(01)7352", 0);
+    click(portNode());
+    ASSERT_EQ(tree->currentItem(), portNode());
+    ASSERT_EQ(commands(), kPortWithLink);
+    for (int key : {int(Qt::Key_Up), int(Qt::Key_Down), int(Qt::Key_Home), int(Qt::Key_End),
+                    int(Qt::Key_Left), int(Qt::Key_P)}) {
+        SCOPED_TRACE(key);
+        QTest::keyClick(tree, Qt::Key(key));
+        EXPECT_EQ(tree->currentItem(), portNode());
+    }
+    // The commands still belong to the port that is selected and open.
+    EXPECT_EQ(commands(), kPortWithLink);
+    ASSERT_NE(win->link(), nullptr);
+}
+
 TEST_F(MainWindowTest, ExitAsksAndNoKeepsEverything) {
     auto* module = addNode(portNode(), "(40)9999", 0);
     click(portNode());
