@@ -202,7 +202,10 @@ int PageFrame::checkedDecimalAddress() {
 
 void PageFrame::StageInitSettings() {
     odel::ModuleBase* m = frameModule();
-    m->SetBaudCode(str(hex2(general_->cmbBaudRate->currentIndex() + 3)));
+    // A baud code outside the list leaves the combo empty: keep the module's own code then
+    // rather than writing index -1 + 3 = "02", which names no baud rate.
+    if (general_->cmbBaudRate->currentIndex() >= 0)
+        m->SetBaudCode(str(hex2(general_->cmbBaudRate->currentIndex() + 3)));
     m->SetChecksumBit(general_->chkCheckSum->isChecked() ? "1" : "0");
     ApplyDataFormat();
     m->SetFormatBit7(general_->cmbIntegrationTime->currentIndex() == 0 ? "0" : "1");

@@ -246,6 +246,19 @@ TEST_F(GeneralUpdate, InitStateAddressesZeroAndWritesEveryGeneralSetting) {
     EXPECT_EQ(dialogs.texts("information"), QStringList{"Update General Setting Success!"});
 }
 
+TEST_F(GeneralUpdate, InitStateKeepsABaudCodeTheListDoesNotHold) {
+    auto m = module("7354R", 0x40);
+    m.init = true;
+    m.baudCode = 0x0B;  // no entry of the baud list
+    startBus({m});
+    open<TfrmM7354R>("*", "(*)7354R");
+    EXPECT_EQ(combo("cmbBaudRate")->currentIndex(), -1);
+    edit("edtAddress_Dec")->setText("33");
+    click("btSystemUpdate");
+    const std::string r = received();
+    EXPECT_EQ(r.rfind("$002|%00210F0B", 0), 0u) << r;
+}
+
 TEST_F(GeneralUpdate, OneRangePageWritesItsRangeWithTheConfiguration) {
     startBus({module("7354", 0x05)});
     open<TfrmM7354>("05", "(05)7354");
