@@ -85,7 +85,7 @@ class PageFrame : public ModulePage {
     virtual void ApplyProtocol();
     virtual void ApplyExtraSetting() {}
     virtual void SetWaitTime() { WaitTime = 1000; }
-    void DelayForChangeType();
+    virtual void DelayForChangeType();
 
     // ---- Update sequence hooks ----
     // INIT state: what is staged after the new address (baud, checksum, format bits, extra).
