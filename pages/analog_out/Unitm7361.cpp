@@ -396,9 +396,9 @@ void TfrmM7361::bitbtn20mA0Click() {
 void TfrmM7361::BuildConfSchema(ConfSchema& schema) {
     GeneralSettingGroup* g = general();
     schema.clearedFlag("checkSum", g->chkCheckSum);
-    schema.comboIndex("Input Range", cmbTypeChangeAllCh, -1);
+    schema.comboIndex("Input Range", cmbTypeChangeAllCh);
     if (isShown(g->cmbDataFormat)) schema.comboIndex("Data Format", g->cmbDataFormat);
-    if (isShown(cmbSlewRate)) schema.comboIndex("Slew Rate", cmbSlewRate, -1);
+    if (isShown(cmbSlewRate)) schema.comboIndex("Slew Rate", cmbSlewRate);
     schema.step([this] { btSystemUpdateClick(); });
 }
 
