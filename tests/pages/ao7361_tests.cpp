@@ -289,3 +289,30 @@ TEST_F(Ao7361File, SavedLinesByteForByteAndALoadThatReconfiguresTheModule) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Ao7361, LoadsBackEveryFileItSaves) {
+    using odel::sim::ModuleState;
+    expectLoadsBackEveryState<TfrmM7361>(
+        "7361", {
+                    {"defaults", {}, {}, false},
+                    {"INIT state", {}, {}, true},
+                    {"unknown output range", [](ModuleState& m) { m.typeCode = 0x37; }, {}, false},
+                    {"unknown slew code", [](ModuleState& m) { m.format = 0x3C; }, {}, true},
+                    {"% FSR on 0~10V, checksum",
+                     [](ModuleState& m) {
+                         m.format = 0x40 | 0x2C | 1;
+                         m.typeCode = 0x32;
+                     },
+                     {},
+                     true},
+                    {"hex format", [](ModuleState& m) { m.format = 2; }, {}, false},
+                    {"range changed, not yet written",
+                     {},
+                     [this] { combo("cmbTypeChangeAllCh")->setCurrentIndex(1); },
+                     false},
+                });
+}
+
+}  // namespace
