@@ -8,6 +8,8 @@
 #include "pages/analog_in/Unitm7354.h"
 #include "pages/analog_in/Unitm7354r.h"
 #include "pages/analog_in/Unitm7356.h"
+#include "pages/analog_out/Unitm7361.h"
+#include "pages/analog_out/Unitm7364.h"
 
 namespace odel::ui {
 
@@ -50,6 +52,9 @@ void registerAll() {
     RegisterPage("TfrmM7352", [](QWidget* p) { return new TfrmM7352(p); });
     RegisterPage("TfrmM7347", [](QWidget* p) { return new TfrmM7347(p); });
     RegisterPage("TfrmM7356", [](QWidget* p) { return new TfrmM7356(p); });
+    // Analog outputs.
+    RegisterPage("TfrmM7361", [](QWidget* p) { return new TfrmM7361(p); });
+    RegisterPage("TfrmM7364", [](QWidget* p) { return new TfrmM7364(p); });
 }
 }  // namespace
 
