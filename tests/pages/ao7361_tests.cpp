@@ -100,7 +100,7 @@ TEST_F(Ao7361, TrackBarScalesAndTextsPerFormatAndRange) {
         page.reset();
         bus.stop();
     }
-    // The spec's example end to end: 5025 on the bar in % FSR goes out as +050.25.
+    // End to end: 5025 on the bar in % FSR goes out as +050.25.
     openOn(1);
     bar()->setValue(5025);
     bus.clearReceived();
