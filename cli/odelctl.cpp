@@ -114,12 +114,48 @@ int CmdSearch(const LinkOptions& o, const std::string& fromText, const std::stri
     while (!search.Finished()) {
         odel::ProbeNode node;
         bool progressed = false;
-        if (!search.ProbeNext(node, progressed)) continue;
+        const bool found = search.ProbeNext(node, progressed);
+        if (!link->IsOpen()) {
+            std::cerr << "odelctl: lost the port " << o.port << "\n";
+            return kUsage;
+        }
+        if (!found) continue;
         std::cout << node.text << "\t" << node.marker << "\n";
         for (const auto& slot : node.slotNodes) std::cout << "\t" << slot << "\n";
         std::cout << std::flush;
     }
     return kOk;
+}
+
+// Says on stderr why a Modbus request got no usable answer; returns kNoAnswer.
+int ModbusFailed(const odel::ModbusMaster& modbus, int slave, std::size_t expectedBytes) {
+    using F = odel::ModbusMaster::Failure;
+    std::cerr << "odelctl: ";
+    switch (modbus.LastFailure()) {
+        case F::NoAnswer:
+            std::cerr << "no answer from slave " << slave;
+            break;
+        case F::BadCrc:
+            std::cerr << "bad CRC in the answer of slave " << slave;
+            break;
+        case F::Exception: {
+            char code[8];
+            std::snprintf(code, sizeof code, "%02X", modbus.LastExceptionCode());
+            std::cerr << "exception " << code << " ("
+                      << odel::ModbusMaster::ExceptionName(modbus.LastExceptionCode())
+                      << ") from slave " << slave;
+            break;
+        }
+        case F::ShortAnswer:
+            std::cerr << "short answer from slave " << slave << " (" << modbus.LastAnswerSize()
+                      << " of " << expectedBytes << " bytes)";
+            break;
+        default:
+            std::cerr << "answer from slave " << slave << " does not fit the request";
+            break;
+    }
+    std::cerr << "\n";
+    return kNoAnswer;
 }
 
 int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::string& action,
@@ -148,16 +184,26 @@ int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::str
     std::uint8_t data[odel::ModbusMaster::kReceiveBufferSize] = {};
     int bytes = 0;
     if (action == "read-coils") {
-        if (!modbus.RequestReadCoils(slave, first, value) ||
-            !modbus.ReceiveReadCoils(data, sizeof data, bytes) || bytes * 8 < value) {
+        const std::size_t want = static_cast<std::size_t>((value + 7) / 8) + 5;
+        if (!modbus.RequestReadCoils(slave, first, value)) return kNoAnswer;
+        if (!modbus.ReceiveReadCoils(data, sizeof data, bytes))
+            return ModbusFailed(modbus, slave, want);
+        if (bytes * 8 < value) {
+            std::cerr << "odelctl: short answer from slave " << slave << " ("
+                      << modbus.LastAnswerSize() << " of " << want << " bytes)\n";
             return kNoAnswer;
         }
         std::string states;
         for (int i = 0; i < value; ++i) states += ((data[i / 8] >> (i % 8)) & 1) ? '1' : '0';
         std::cout << states << "\n";
     } else if (action == "read-registers") {
-        if (!modbus.RequestReadRegisters(slave, first, value) ||
-            !modbus.ReceiveReadRegisters(data, sizeof data, bytes) || bytes < 2 * value) {
+        const std::size_t want = static_cast<std::size_t>(2 * value) + 5;
+        if (!modbus.RequestReadRegisters(slave, first, value)) return kNoAnswer;
+        if (!modbus.ReceiveReadRegisters(data, sizeof data, bytes))
+            return ModbusFailed(modbus, slave, want);
+        if (bytes < 2 * value) {
+            std::cerr << "odelctl: short answer from slave " << slave << " ("
+                      << modbus.LastAnswerSize() << " of " << want << " bytes)\n";
             return kNoAnswer;
         }
         std::string out;
@@ -169,11 +215,11 @@ int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::str
         }
         std::cout << out << "\n";
     } else if (action == "write-coil") {
-        if (!modbus.RequestWriteCoil(slave, first, on) || !modbus.ReceiveWriteCoil())
-            return kNoAnswer;
+        if (!modbus.RequestWriteCoil(slave, first, on)) return kNoAnswer;
+        if (!modbus.ReceiveWriteCoil()) return ModbusFailed(modbus, slave, 8);
     } else {
-        if (!modbus.RequestWriteRegister(slave, first, value) || !modbus.ReceiveWriteRegister())
-            return kNoAnswer;
+        if (!modbus.RequestWriteRegister(slave, first, value)) return kNoAnswer;
+        if (!modbus.ReceiveWriteRegister()) return ModbusFailed(modbus, slave, 8);
     }
     return kOk;
 }

@@ -101,6 +101,49 @@ bool ModbusMaster::FunctionMatches() const {
     return request_.size() >= 4 && reply_.size() >= 4 && request_.compare(2, 2, reply_, 2, 2) == 0;
 }
 
+const char* ModbusMaster::ExceptionName(int code) {
+    switch (code) {
+        case 0x01:
+            return "Illegal function";
+        case 0x02:
+            return "Illegal data address";
+        case 0x03:
+            return "Illegal data value";
+        case 0x04:
+            return "Slave device failure";
+        case 0x05:
+            return "Acknowledge";
+        case 0x06:
+            return "Slave device busy";
+        case 0x08:
+            return "Memory parity error";
+        case 0x0A:
+            return "Gateway path unavailable";
+        case 0x0B:
+            return "Gateway target device failed to respond";
+        default:
+            return "Unknown exception";
+    }
+}
+
+bool ModbusMaster::Refuse(const std::uint8_t* frame, std::size_t size, bool crcOk) {
+    answerSize_ = size;
+    exceptionCode_ = 0;
+    if (size == 0) {
+        failure_ = Failure::NoAnswer;
+    } else if (size == 5 && crcOk && (frame[1] & 0x80) != 0) {
+        failure_ = Failure::Exception;
+        exceptionCode_ = frame[2];
+    } else if (!crcOk && size >= 4) {
+        failure_ = Failure::BadCrc;
+    } else if (!crcOk) {
+        failure_ = Failure::ShortAnswer;
+    } else {
+        failure_ = Failure::WrongAnswer;
+    }
+    return false;
+}
+
 bool ModbusMaster::ReceiveData(std::uint8_t* data, std::size_t capacity, int& byteCount) {
     if (port_ == nullptr) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(delay_));
@@ -116,19 +159,26 @@ bool ModbusMaster::ReceiveData(std::uint8_t* data, std::size_t capacity, int& by
         if (expected != 0 && arrived >= expected) break;
     }
     // An announced length beyond the buffer is read off the line but never stored.
-    if (arrived > got) return false;
-    if (got <= 3) return false;
-    if (!CrcMatches(frame, got)) return false;
+    if (arrived > got) return Refuse(frame, arrived, false);
+    const bool crcOk = got > 3 && CrcMatches(frame, got);
+    if (got <= 3 || !crcOk) return Refuse(frame, got, crcOk);
     got -= 2;
     reply_.clear();
     AppendHex(reply_, frame, got);
-    if (!FunctionMatches()) return false;
+    if (!FunctionMatches()) return Refuse(frame, got + 2, true);
     const int count = frame[2];
     // A frame cut short (even with a CRC that fits) does not carry the data it announces.
-    if (got != static_cast<std::size_t>(count) + 3) return false;
-    if (data == nullptr || static_cast<std::size_t>(count) > capacity) return false;
+    if (got != static_cast<std::size_t>(count) + 3) {
+        Refuse(frame, got + 2, true);
+        failure_ = Failure::ShortAnswer;
+        return false;
+    }
+    if (data == nullptr || static_cast<std::size_t>(count) > capacity)
+        return Refuse(frame, got + 2, true);
     std::memcpy(data, frame + 3, static_cast<std::size_t>(count));
     byteCount = count;
+    failure_ = Failure::None;
+    answerSize_ = got + 2;
     return true;
 }
 
@@ -138,10 +188,14 @@ bool ModbusMaster::ReceiveEcho() {
     std::uint8_t frame[8];
     std::size_t got = 0;
     while (got < sizeof frame && port_->ReadBytes(1, &frame[got])) ++got;
-    if (got != sizeof frame || !CrcMatches(frame, got)) return false;
+    const bool crcOk = got > 3 && CrcMatches(frame, got);
+    if (got != sizeof frame || !crcOk) return Refuse(frame, got, crcOk);
     reply_.clear();
     AppendHex(reply_, frame, got - 2);
-    return FunctionMatches();
+    if (!FunctionMatches()) return Refuse(frame, got, true);
+    failure_ = Failure::None;
+    answerSize_ = got;
+    return true;
 }
 
 bool ModbusMaster::RequestReadCoils(int slave, int firstCoil, int count) {

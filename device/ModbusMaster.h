@@ -34,6 +34,16 @@ class ModbusMaster {
 
     static std::uint16_t Crc16(const std::uint8_t* data, std::size_t count);
 
+    // Why the last receive call failed.
+    enum class Failure { None, NoAnswer, BadCrc, Exception, ShortAnswer, WrongAnswer };
+    Failure LastFailure() const { return failure_; }
+    // The exception code of an exception answer (Failure::Exception).
+    int LastExceptionCode() const { return exceptionCode_; }
+    // Bytes that arrived for the last receive call.
+    std::size_t LastAnswerSize() const { return answerSize_; }
+    // "Illegal data address" for 02, ...; "Unknown exception" for codes without a name.
+    static const char* ExceptionName(int code);
+
     void SetDelay(int ms) { delay_ = ms; }
     int GetDelay() const { return delay_; }
     const std::string& RequestText() const { return request_; }
@@ -51,6 +61,11 @@ class ModbusMaster {
     int delay_ = 20;
     std::string request_;
     std::string reply_;
+    Failure failure_ = Failure::None;
+    int exceptionCode_ = 0;
+    std::size_t answerSize_ = 0;
+    // Records why an answer of size bytes was refused; false for the caller to return.
+    bool Refuse(const std::uint8_t* frame, std::size_t size, bool crcOk);
 };
 
 }  // namespace odel

@@ -273,3 +273,63 @@ TEST(OdelctlPorts, ListsWhatTheScanFinds) {
     for (const auto& p : odel::ListSerialPorts()) expected += p + "\n";
     EXPECT_EQ(r.out, expected);
 }
+
+namespace {
+
+// A failed Modbus request says why on stderr.
+TEST(OdelctlModbus, FailuresSayWhy) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    peer.setFrameHandler(8, [](const std::string& frame) -> std::optional<std::string> {
+        switch (frame[3]) {
+            case 0x00:
+                return WithCrc(Bytes({0x04, 0x83, 0x02}));  // exception 02
+            case 0x01: {
+                std::string bad = WithCrc(Bytes({0x04, 0x03, 0x04, 0x00, 0x01, 0x00, 0x02}));
+                bad.back() ^= 0x55;
+                return bad;
+            }
+            case 0x02:
+                return WithCrc(Bytes({0x04, 0x03, 0x02, 0x00, 0x01}));  // one of two
+            case 0x04:
+                return WithCrc(Bytes({0x04, 0x86, 0x0B}));
+            default:
+                return std::nullopt;
+        }
+    });
+    struct Case {
+        std::string first, action, value, err;
+    };
+    const std::vector<Case> cases = {
+        {"1", "read-registers", "2", "odelctl: exception 02 (Illegal data address) from slave 4\n"},
+        {"2", "read-registers", "2", "odelctl: bad CRC in the answer of slave 4\n"},
+        {"3", "read-registers", "2", "odelctl: short answer from slave 4 (7 of 9 bytes)\n"},
+        {"4", "read-registers", "2", "odelctl: no answer from slave 4\n"},
+        {"5", "write-register", "1",
+         "odelctl: exception 0B (Gateway target device failed to respond) from slave 4\n"},
+    };
+    for (const auto& c : cases) {
+        Result r =
+            RunOdelctl({"modbus", "--timeout", "30", peer.path(), "4", c.action, c.first, c.value});
+        EXPECT_EQ(r.rc, 1) << c.first;
+        EXPECT_EQ(r.out, "") << c.first;
+        EXPECT_EQ(r.err, c.err) << c.first;
+    }
+}
+
+// A port that vanishes during a search is reported, with exit code 2.
+TEST(OdelctlSearch, LostPortIsReported) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    const std::string path = peer.path();
+    std::thread unplug([&] {
+        peer.waitReceived(20);
+        peer.hangUp();
+    });
+    Result r = RunOdelctl({"search", "--timeout", "20", "--from", "1", "--to", "200", path});
+    unplug.join();
+    EXPECT_EQ(r.rc, 2);
+    EXPECT_EQ(r.err, "odelctl: lost the port " + path + "\n");
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 // Every CR-terminated line it receives is recorded and answered by the handler (or the queue).
 #pragma once
 
+#include <fcntl.h>
 #include <pty.h>
 #include <poll.h>
 #include <termios.h>
@@ -26,6 +27,9 @@ public:
         char name[256] = {};
         if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return;
         path_ = name;
+        // Programs spawned by a test must not hold the pty open behind the peer's back.
+        fcntl(master_, F_SETFD, FD_CLOEXEC);
+        fcntl(slave_, F_SETFD, FD_CLOEXEC);
         termios t{};
         tcgetattr(slave_, &t);
         cfmakeraw(&t);
