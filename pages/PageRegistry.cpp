@@ -8,6 +8,13 @@
 #include "pages/analog_in/Unitm7354.h"
 #include "pages/analog_in/Unitm7354r.h"
 #include "pages/analog_in/Unitm7356.h"
+#include "pages/digital/Unitm7380.h"
+#include "pages/digital/Unitm7381.h"
+#include "pages/digital/Unitm7382.h"
+#include "pages/digital/Unitm7383.h"
+#include "pages/digital/Unitm7385.h"
+#include "pages/digital/Unitm7390.h"
+#include "pages/digital/Unitm7396.h"
 
 namespace odel::ui {
 
@@ -50,6 +57,14 @@ void registerAll() {
     RegisterPage("TfrmM7352", [](QWidget* p) { return new TfrmM7352(p); });
     RegisterPage("TfrmM7347", [](QWidget* p) { return new TfrmM7347(p); });
     RegisterPage("TfrmM7356", [](QWidget* p) { return new TfrmM7356(p); });
+    // Digital I/O.
+    RegisterPage("TfrmM7385", [](QWidget* p) { return new TfrmM7385(p); });
+    RegisterPage("TfrmM7396", [](QWidget* p) { return new TfrmM7396(p); });
+    RegisterPage("TfrmM7390", [](QWidget* p) { return new TfrmM7390(p); });
+    RegisterPage("TfrmM7380", [](QWidget* p) { return new TfrmM7380(p); });
+    RegisterPage("TfrmM7383", [](QWidget* p) { return new TfrmM7383(p); });
+    RegisterPage("TfrmM7381", [](QWidget* p) { return new TfrmM7381(p); });
+    RegisterPage("TfrmM7382", [](QWidget* p) { return new TfrmM7382(p); });
 }
 }  // namespace
 
