@@ -474,8 +474,8 @@ class DigitalFiles : public PageTest {
         const std::vector<SavedState> states = {
             {"normal state", nullptr, nullptr, false},
             {"INIT, Modbus bit set", [](ModuleState& m) { m.format = 0x04; }, nullptr, true},
-            {"INIT, baud code outside the list", [](ModuleState& m) { m.baudCode = 0x0B; }, nullptr,
-             true},
+            {"INIT, baud code outside the list", [](ModuleState& m) { m.baudCode = 0x0B; },
+             [this] { EXPECT_EQ(combo("cmbBaudRate")->currentIndex(), -1); }, true},
             {"INIT, settings chosen but not written", nullptr,
              [this] {
                  combo("cmbBaudRate")->setCurrentIndex(7);
