@@ -75,10 +75,15 @@ TfrmM7385::TfrmM7385(const DioPageKind& kind, QWidget* parent)
     if (!kind.inputWord)
         for (Lamp* lamp : DOButtons)
             connect(lamp, &QPushButton::clicked, this, &TfrmM7385::bitbtnDO0Click);
-    rightColumn()->addWidget(GroupBox3);
-    rightColumn()->addStretch(1);
-
     buildSafeGroup();
+    // General settings and fail-safe values side by side above the data area.
+    leftColumn()->removeWidget(g);
+    auto* top = new QHBoxLayout;
+    top->addWidget(g, 0, Qt::AlignTop);
+    top->addWidget(gbSeftValue, 0, Qt::AlignTop);
+    top->addStretch(1);
+    leftColumn()->insertLayout(0, top);
+    leftColumn()->addWidget(GroupBox3);
     leftColumn()->addStretch(1);
     createPollTimer("tmrUpdateDIData", [this] { tmrUpdateDIDataTimer(); });
 }
@@ -97,7 +102,8 @@ QGroupBox* TfrmM7385::buildRow(const QString& name, const QString& label, QLineE
                                int captionBase, int shown) {
     auto* box = new QGroupBox(GroupBox3);
     box->setObjectName(name);
-    auto* h = new QHBoxLayout(box);
+    auto* v = new QVBoxLayout(box);
+    auto* h = new QHBoxLayout;
     h->setSpacing(4);
     // Highest line at the left, as the lines are numbered on the module's terminals.
     for (int i = 7; i >= 0; --i) {
@@ -110,19 +116,20 @@ QGroupBox* TfrmM7385::buildRow(const QString& name, const QString& label, QLineE
             lamp->setEnabled(false);
         }
     }
-    h->addSpacing(10);
-    auto* v = new QVBoxLayout;
+    h->addStretch(1);
+    v->addLayout(h);
+    // The row's value in hex under its lamps, so that the page fits the main window's pane.
+    auto* hex = new QHBoxLayout;
     hexLabel = new QLabel(label, box);
     hexEdit = new QLineEdit(box);
     hexEdit->setObjectName(name == "GroupBox19" ? "edtDI_Hex" : "edtDO_Hex");
     hexEdit->setReadOnly(true);
     hexEdit->setFixedWidth(64);
-    v->addStretch(1);
-    v->addWidget(hexLabel);
-    v->addWidget(hexEdit);
-    v->addStretch(1);
-    h->addLayout(v);
-    h->addStretch(1);
+    hexLabel->setBuddy(hexEdit);
+    hex->addStretch(1);
+    hex->addWidget(hexLabel);
+    hex->addWidget(hexEdit);
+    v->addLayout(hex);
     return box;
 }
 
@@ -165,7 +172,6 @@ void TfrmM7385::buildSafeGroup() {
     h->addWidget(btSafeSettingUpdate);
     v->addLayout(h);
     if (kind_.safeBits == 0) gbSeftValue->hide();
-    leftColumn()->addWidget(gbSeftValue);
 }
 
 // ---- start ----
