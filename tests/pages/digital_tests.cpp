@@ -34,6 +34,7 @@ class Digital : public PageTest {
                                        : QString::asprintf("(%02X)%s", address, model.c_str())});
         tree.setCurrentItem(node);
         status.setPanelText(0, {});
+        dialogs.clear();
         auto* p = static_cast<TfrmM7385*>(factory(nullptr));
         page.reset(p);
         p->InitModule(link.get(), init ? "*" : QString::asprintf("%02X", address), &status, &tree);
@@ -114,6 +115,7 @@ TEST_F(Digital, EveryPageShowsItsRowsPollsAndSavesItsLines) {
         EXPECT_EQ(p->objectName(), QString("TfrmM") + c.model);
         EXPECT_EQ(get<QGroupBox>("GroupBox1")->title(), c.caption);
         EXPECT_EQ(panel(0), c.openStatus);
+        EXPECT_TRUE(dialogs.shown.empty());  // reading failures go to the status bar only
         EXPECT_EQ(isShown(combo("cmbPotocolSelect")), c.protocol);
         EXPECT_EQ(lamp("bitbtnDO7")->text(), c.secondCaption);
         p->tmrUpdateDIDataTimer();
