@@ -349,7 +349,7 @@ TEST_F(Digital, TimeoutKeyFilterAndEnter) {
 }
 
 TEST_F(Digital, GeneralUpdateWithoutWaitAndInputObjectFollowsTheAddress) {
-    TfrmM7385* p = start(dio("7383", 0x16));
+    start(dio("7383", 0x16));
     edit("edtAddress_Dec")->setText("48");
     click("btSystemUpdate");
     EXPECT_EQ(dialogs.texts("information"), QStringList{"Update success!"});
@@ -357,11 +357,11 @@ TEST_F(Digital, GeneralUpdateWithoutWaitAndInputObjectFollowsTheAddress) {
     EXPECT_EQ(tree.currentItem()->text(0), "(30)7383");
     EXPECT_EQ(received(), "$162|$16M|%1630400600|$302|$30F|$30X1|");
     EXPECT_EQ(edit("edtAddress_Hex")->text(), "30");
+    // The running poll timer reads the inputs at the new address.
     EXPECT_TRUE(timer()->isActive());
-    timer()->stop();
     bus.clearReceived();
-    p->tmrUpdateDIDataTimer();
-    EXPECT_EQ(received(), "$306|");
+    QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(received()), QString("$306|"), 2000);
+    timer()->stop();
     EXPECT_EQ(panel(0), "Polling DI data...");
 
     // Every outcome ends with the general read-back.
