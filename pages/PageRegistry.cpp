@@ -10,6 +10,13 @@
 #include "pages/analog_in/Unitm7356.h"
 #include "pages/analog_out/Unitm7361.h"
 #include "pages/analog_out/Unitm7364.h"
+#include "pages/digital/Unitm7380.h"
+#include "pages/digital/Unitm7381.h"
+#include "pages/digital/Unitm7382.h"
+#include "pages/digital/Unitm7383.h"
+#include "pages/digital/Unitm7385.h"
+#include "pages/digital/Unitm7390.h"
+#include "pages/digital/Unitm7396.h"
 
 namespace odel::ui {
 
@@ -55,6 +62,14 @@ void registerAll() {
     // Analog outputs.
     RegisterPage("TfrmM7361", [](QWidget* p) { return new TfrmM7361(p); });
     RegisterPage("TfrmM7364", [](QWidget* p) { return new TfrmM7364(p); });
+    // Digital I/O.
+    RegisterPage("TfrmM7385", [](QWidget* p) { return new TfrmM7385(p); });
+    RegisterPage("TfrmM7396", [](QWidget* p) { return new TfrmM7396(p); });
+    RegisterPage("TfrmM7390", [](QWidget* p) { return new TfrmM7390(p); });
+    RegisterPage("TfrmM7380", [](QWidget* p) { return new TfrmM7380(p); });
+    RegisterPage("TfrmM7383", [](QWidget* p) { return new TfrmM7383(p); });
+    RegisterPage("TfrmM7381", [](QWidget* p) { return new TfrmM7381(p); });
+    RegisterPage("TfrmM7382", [](QWidget* p) { return new TfrmM7382(p); });
 }
 }  // namespace
 

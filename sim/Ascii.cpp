@@ -11,22 +11,36 @@ namespace odel::sim {
 
 namespace {
 
-std::string hex2(int v) {
+// Set while the reply of a module with the lower-case option is built: its hex data digits
+// come out in lower case. Address echoes stay upper case (addr2).
+thread_local bool tLowerHex = false;
+
+std::string cased(std::string s) {
+    if (tLowerHex)
+        for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return s;
+}
+
+std::string addr2(int v) {
     char b[8];
     std::snprintf(b, sizeof b, "%02X", v & 0xFF);
     return b;
 }
 
+std::string hex2(int v) {
+    return cased(addr2(v));
+}
+
 std::string hex4(int v) {
     char b[8];
     std::snprintf(b, sizeof b, "%04X", v & 0xFFFF);
-    return b;
+    return cased(b);
 }
 
 std::string hex8(std::uint32_t v) {
     char b[12];
     std::snprintf(b, sizeof b, "%08X", static_cast<unsigned>(v));
-    return b;
+    return cased(b);
 }
 
 bool allHex(const std::string& s) {
@@ -119,6 +133,7 @@ std::string formatAo1(const ModuleState& m, double v) {
         default:
             std::snprintf(b, sizeof b, "%03X",
                           static_cast<int>(std::lround((v - s.low) * 4095.0 / (s.high - s.low))));
+            return cased(b);
     }
     return b;
 }
@@ -127,8 +142,9 @@ struct Ctx {
     ModuleState& m;
     const ModelInfo& info;
     char lead;
-    std::string aa;  // address digits as received
-    std::string r;   // the rest of the line
+    std::string aa;          // address digits as received
+    std::string r;           // the rest of the line
+    std::size_t header = 0;  // characters before the reply's data; 0: lead plus address echo
     std::string ack() const { return "!" + aa; }
     std::string nak() const { return "?" + aa; }
 };
@@ -157,7 +173,7 @@ std::optional<std::string> configure(Ctx& c) {
     m.format = ff;
     if (typed && c.info.family != Family::Ao1 && c.info.family != Family::Counter)
         for (int& r : m.ranges) r = tt;
-    return "!" + hex2(answerAddress(m));
+    return "!" + addr2(answerAddress(m));
 }
 
 std::optional<std::string> calibration(Ctx& c) {
@@ -501,6 +517,7 @@ std::optional<std::string> dio(Ctx& c) {
     int n = 0, v = 0;
     int diMask = (1 << c.info.inputs) - 1, doMask = (1 << c.info.outputs) - 1;
     if (c.lead == '#') {
+        // #AA1n0v: output n on (v = 1) or off; only outputs the model has.
         if (r.size() == 4 && r[0] == '1' && channelAt(r, 1, c.info.outputs, n) && r[2] == '0' &&
             (r[3] == '0' || r[3] == '1')) {
             if (r[3] == '1')
@@ -512,7 +529,9 @@ std::optional<std::string> dio(Ctx& c) {
         return c.nak();
     }
     if (c.lead != '$') return c.nak();
+    // $AA6 and $AAX1 answer "!" and the data without the address.
     if (r == "6") {
+        c.header = 1;
         if (c.info.inputs == 16) return "!" + hex4(m.digitalInputs & diMask) + "00";
         if (c.info.outputs == 0) return "!" + hex2(m.digitalInputs & diMask) + "00";
         return "!" + hex2(m.digitalOutputs & doMask) + hex2(m.digitalInputs & diMask) + "00";
@@ -523,7 +542,10 @@ std::optional<std::string> dio(Ctx& c) {
         m.safeValue = n & doMask;
         return c.ack();
     }
-    if (c.info.outputs > 0 && r == "X1") return "!" + hex4(m.safeTime) + hex2(m.safeValue);
+    if (c.info.outputs > 0 && r == "X1") {
+        c.header = 1;
+        return "!" + hex4(m.safeTime) + hex2(m.safeValue);
+    }
     return c.nak();
 }
 
@@ -603,7 +625,7 @@ std::optional<std::string> counter(Ctx& c) {
             display ? m.alarmMode : (m.alarmEnabled[0] ? 1 : 0) | (m.alarmEnabled[1] ? 2 : 0);
         char b[8];
         std::snprintf(b, sizeof b, "%X%02d", flags & 0xF, m.digitalOutputs & 3);
-        return c.ack() + b;
+        return c.ack() + cased(b);
     }
     if (r.size() == 4 && r.substr(0, 2) == "DO" && hexField(r, 2, 2, v)) {
         m.digitalOutputs = v & 3;
@@ -701,11 +723,10 @@ std::string formatAnalog(const ModuleState& m, int channel) {
     return hex4(static_cast<int>(raw));
 }
 
-std::optional<std::string> handleAscii(ModuleState& m, const std::string& line,
-                                       bool& blockFollows) {
-    const ModelInfo* info = findModel(m.model);
-    if (!info || line.size() < 3) return std::nullopt;
-    Ctx c{m, *info, line[0], hex2(answerAddress(m)), line.substr(3)};
+namespace {
+std::optional<std::string> answer(Ctx& c, bool& blockFollows) {
+    const ModuleState& m = c.m;
+    const ModelInfo* info = &c.info;
     if (c.lead == '%') return configure(c);
     if (c.lead == '$' && c.r == "F") return c.ack() + m.firmware;
     if (c.lead == '$' && c.r == "M") return c.ack() + m.model;
@@ -729,6 +750,22 @@ std::optional<std::string> handleAscii(ModuleState& m, const std::string& line,
             return mainUnit(c, blockFollows);
     }
     return c.nak();
+}
+}  // namespace
+
+std::optional<std::string> handleAscii(ModuleState& m, const std::string& line, bool& blockFollows,
+                                       std::size_t* dataStart) {
+    const ModelInfo* info = findModel(m.model);
+    if (!info || line.size() < 3) return std::nullopt;
+    Ctx c{m, *info, line[0], addr2(answerAddress(m)), line.substr(3)};
+    tLowerHex = m.lowerHex;
+    auto reply = answer(c, blockFollows);
+    tLowerHex = false;
+    if (reply && dataStart) {
+        const std::string ack = c.ack();
+        *dataStart = c.header ? c.header : reply->compare(0, ack.size(), ack) == 0 ? ack.size() : 1;
+    }
+    return reply;
 }
 
 std::string handleLoaderBlock(ModuleState& m, const std::string& block) {

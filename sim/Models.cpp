@@ -346,6 +346,8 @@ bool parseBusFile(const std::string& text, BusDescription& bus, std::string& err
                 m.format |= 1 << info->protocolBit;
             } else if (key == "frozen" && value.empty()) {
                 m.live = false;
+            } else if (key == "lowerhex" && value.empty()) {
+                m.lowerHex = true;
             } else if (key == "baud") {
                 long bps = 0;
                 try {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -126,10 +127,21 @@ struct SimBus::Impl {
                key.compare(0, m.fault.match.size(), m.fault.match) == 0;
     }
 
-    // Finishes an ASCII reply: checksum, faults, CR.
-    void replyAscii(const ModuleState& m, std::string text, bool faulty) {
+    // The fault that hits this command; a count-limited fault is used up by it.
+    static Fault takeFault(ModuleState& m, bool applies) {
+        if (!applies || m.fault.count == 0) return Fault::None;
+        const Fault f = m.fault.kind;
+        if (m.fault.count > 0 && --m.fault.count == 0) m.fault = {};
+        return f;
+    }
+
+    // Finishes an ASCII reply: checksum, faults, CR. dataStart: where the data digits begin.
+    void replyAscii(const ModuleState& m, std::string text, Fault f,
+                    std::size_t dataStart = std::string::npos) {
         bool cks = checksumOn(m);
-        Fault f = faulty ? m.fault.kind : Fault::None;
+        if (f == Fault::BadDigits)
+            for (std::size_t k = dataStart; k < text.size(); ++k)
+                if (std::isxdigit(static_cast<unsigned char>(text[k]))) text[k] = 'G';
         if (f == Fault::TooLong)
             while (text.size() < 70) text += '0';
         if (cks) {
@@ -159,17 +171,18 @@ struct SimBus::Impl {
                 if (h < 0 || l < 0 || (h << 4 | l) != checksumOf(body)) return;  // ignored
             }
             std::string key = body.substr(0, 1) + body.substr(3);
-            bool faulty = faultApplies(m, key);
-            if (faulty && m.fault.kind == Fault::NoReply) return;
-            if (faulty && m.fault.kind == Fault::Reject) {
-                replyAscii(m, "?" + body.substr(1, 2), false);
+            const Fault f = takeFault(m, faultApplies(m, key));
+            if (f == Fault::NoReply) return;
+            if (f == Fault::Reject) {
+                replyAscii(m, "?" + body.substr(1, 2), Fault::None);
                 return;
             }
             bool blockFollows = false;
             ModuleState before = m;
-            auto reply = handleAscii(m, body, blockFollows);
+            std::size_t dataStart = std::string::npos;
+            auto reply = handleAscii(m, body, blockFollows, &dataStart);
             if (blockFollows) blockModule = static_cast<int>(i);
-            if (reply) replyAscii(before, *reply, faulty);
+            if (reply) replyAscii(before, *reply, f, dataStart);
             return;
         }
     }
@@ -182,7 +195,7 @@ struct SimBus::Impl {
             ModuleState& m = bus.modules[i];
             if (!inModbusMode(m) || m.address != slaveId || speedOf(m.baudCode) != speed) continue;
             rx[i] += frame;
-            Fault f = m.fault.kind;
+            const Fault f = takeFault(m, m.fault.kind != Fault::None);
             if (f == Fault::NoReply) return;
             std::optional<std::string> answer;
             if (f == Fault::ModbusException) {
@@ -220,7 +233,7 @@ struct SimBus::Impl {
                 buf.erase(0, 132);
                 rx[blockModule] += block;
                 blockModule = -1;
-                replyAscii(m, handleLoaderBlock(m, block), false);
+                replyAscii(m, handleLoaderBlock(m, block), Fault::None);
                 continue;
             }
             if (buf.size() >= 8 && crcOk(buf, 8)) {
@@ -436,8 +449,8 @@ void SimBus::modify(int index, const std::function<void(ModuleState&)>& change) 
     change(impl_->bus.modules[index]);
 }
 
-void SimBus::setFault(int index, Fault kind, std::string match) {
-    modify(index, [&](ModuleState& m) { m.fault = {kind, std::move(match)}; });
+void SimBus::setFault(int index, Fault kind, std::string match, int count) {
+    modify(index, [&](ModuleState& m) { m.fault = {kind, std::move(match), count}; });
 }
 
 void SimBus::clearFault(int index) {

@@ -24,14 +24,17 @@ enum class Fault {
     Reject,           // "?AA" instead of the normal reply
     ModbusBadCrc,     // Modbus answer with a corrupted CRC
     ModbusException,  // Modbus exception answer (code 04) instead of the data
+    BadDigits,        // the reply's data digits replaced by non-hex characters, frame valid
 };
 
 // What a fault applies to: `match` is compared with the start of the command line with its two
 // address digits taken out and without checksum/CR ("$3" for $AA3, "#" for #AA, "$7C1" for
-// $AA7C1R05). Empty matches every command. Modbus faults ignore it.
+// $AA7C1R05). Empty matches every command. Modbus faults ignore it. `count` limits the fault to
+// the next N matching commands (or Modbus frames), after which it clears; -1 keeps it for ever.
 struct FaultSpec {
     Fault kind = Fault::None;
     std::string match;
+    int count = -1;
 };
 
 // Full state of one virtual module. Values are engineering units; the module formats them
@@ -71,6 +74,7 @@ struct ModuleState {
     // Digital I/O (also alarm outputs/inputs of the analog models).
     int digitalOutputs = 0;
     int digitalInputs = 0;
+    bool lowerHex = false;  // data digits of replies in lower case ("!a5", bus-file "lowerhex")
 
     // Analog outputs (7361: channel 0; 7364: channels 0..3; 7349 excitation output: 0).
     std::array<double, 4> aoValues{};
@@ -205,7 +209,8 @@ class SimBus {
     // Changes a module under the bus lock: bus.modify(i, [](ModuleState& m) { m.init = true; });
     void modify(int index, const std::function<void(ModuleState&)>& change);
 
-    void setFault(int index, Fault kind, std::string match = {});
+    // count: the fault applies to the next N matching commands only (-1: until cleared).
+    void setFault(int index, Fault kind, std::string match = {}, int count = -1);
     void clearFault(int index);
 
     // Freezes (live=false) or releases every module's moving values.

@@ -46,8 +46,10 @@ int checksumOf(const std::string& text);
 
 // What one ASCII command does to a module. The line has no checksum and no CR and is known to
 // be addressed to this module. Returns the reply without checksum/CR, or nullopt for silence.
-// blockFollows is set when the main unit's loader now expects one binary data block.
-std::optional<std::string> handleAscii(ModuleState& m, const std::string& line, bool& blockFollows);
+// blockFollows is set when the main unit's loader now expects one binary data block; dataStart
+// (when given) receives the number of reply characters before its data (lead and address echo).
+std::optional<std::string> handleAscii(ModuleState& m, const std::string& line, bool& blockFollows,
+                                       std::size_t* dataStart = nullptr);
 
 // A 132-byte loader data block; returns the reply line (without CR).
 std::string handleLoaderBlock(ModuleState& m, const std::string& block);

@@ -6,6 +6,7 @@
 
 #include "PageFixture.h"
 #include "pages/PageRegistry.h"
+#include "pages/frame/Lamp.h"
 #include "pages/frame/ModulePage.h"
 
 using namespace odel::test;
@@ -29,7 +30,12 @@ void checkNoClipOrOverlap(QWidget* w) {
             << c->objectName().toStdString() << " clipped in " << w->objectName().toStdString();
         // A control never gets less room than it needs to show its text (fixed-size parts such
         // as the up-down arrows are drawn to their size).
-        if (!qobject_cast<QGroupBox*>(c) && c->minimumSize() != c->maximumSize()) {
+        // A lamp sets its own minimum below the push button's hint: picture and caption must fit.
+        if (auto* lamp = qobject_cast<odel::ui::Lamp*>(c)) {
+            EXPECT_GE(lamp->width(), lamp->iconSize().width() +
+                                         lamp->fontMetrics().horizontalAdvance(lamp->text()) + 12)
+                << c->objectName().toStdString();
+        } else if (!qobject_cast<QGroupBox*>(c) && c->minimumSize() != c->maximumSize()) {
             EXPECT_GE(c->width(), c->minimumSizeHint().width()) << c->objectName().toStdString();
             EXPECT_GE(c->height(), c->minimumSizeHint().height()) << c->objectName().toStdString();
         }
@@ -48,11 +54,29 @@ TEST_F(Layout, PagesShowEveryControlUnclipped) {
         const char* model;
         int address;
     };
-    const Case cases[] = {{"TfrmM7354R", "7354R", 0x10}, {"TfrmM7352R", "7352R", 0x01},
-                          {"TfrmM7354", "7354", 0x05},   {"TfrmM7352", "7352", 0x0F},
-                          {"TfrmM7347", "7347", 0x0C},   {"TfrmM7356", "7356", 0x11}};
+    const Case cases[] = {{"TfrmM7354R", "7354R", 0x10},
+                          {"TfrmM7352R", "7352R", 0x01},
+                          {"TfrmM7354", "7354", 0x05},
+                          {"TfrmM7352", "7352", 0x0F},
+                          {"TfrmM7347", "7347", 0x0C},
+                          {"TfrmM7356", "7356", 0x11},
+                          // Digital I/O, at their addresses on the default bus.
+                          {"TfrmM7385", "7385", 0x17},
+                          {"TfrmM7396", "7396", 0x19},
+                          {"TfrmM7390", "7390", 0x18},
+                          {"TfrmM7380", "7380", 0x13},
+                          {"TfrmM7383", "7383", 0x16},
+                          {"TfrmM7381", "7381", 0x14},
+                          {"TfrmM7382", "7382", 0x15}};
     std::vector<odel::sim::ModuleState> modules;
-    for (const Case& c : cases) modules.push_back(module(c.model, c.address));
+    for (const Case& c : cases) {
+        modules.push_back(module(c.model, c.address));
+        // Some lamps lit on the digital pages: outputs, inputs, fail-safe pattern and time-out.
+        modules.back().digitalOutputs = 0x35;
+        modules.back().digitalInputs = 0xA6C3;
+        modules.back().safeValue = 0x81;
+        modules.back().safeTime = 100;
+    }
     startBus(modules);
     const QString shots = qEnvironmentVariable("ODEL_SCREENSHOT_DIR");
     for (const Case& c : cases) {
@@ -67,6 +91,7 @@ TEST_F(Layout, PagesShowEveryControlUnclipped) {
         p->InitModule(link.get(), QString::asprintf("%02X", c.address), &status, &tree);
         stopTimer();
         static_cast<void>(QMetaObject::invokeMethod(p, "tmrUpdateAIDataTimer"));
+        static_cast<void>(QMetaObject::invokeMethod(p, "tmrUpdateDIDataTimer"));
         p->adjustSize();
         p->show();
         QApplication::processEvents();
