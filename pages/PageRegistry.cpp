@@ -17,6 +17,14 @@
 #include "pages/digital/Unitm7385.h"
 #include "pages/digital/Unitm7390.h"
 #include "pages/digital/Unitm7396.h"
+#include "pages/modbus/Unitm7347kmod.h"
+#include "pages/modbus/Unitm7347mod.h"
+#include "pages/modbus/Unitm7352rmod.h"
+#include "pages/modbus/Unitm7354rmod.h"
+#include "pages/modbus/Unitm7364mod.h"
+#include "pages/modbus/Unitm7381mod.h"
+#include "pages/modbus/Unitm7385mod.h"
+#include "pages/modbus/Unitm7396mod.h"
 
 namespace odel::ui {
 
@@ -70,6 +78,15 @@ void registerAll() {
     RegisterPage("TfrmM7383", [](QWidget* p) { return new TfrmM7383(p); });
     RegisterPage("TfrmM7381", [](QWidget* p) { return new TfrmM7381(p); });
     RegisterPage("TfrmM7382", [](QWidget* p) { return new TfrmM7382(p); });
+    // Modbus pages.
+    RegisterPage("TfrmM7385Mod", [](QWidget* p) { return new TfrmM7385Mod(p); });
+    RegisterPage("TfrmM7396Mod", [](QWidget* p) { return new TfrmM7396Mod(p); });
+    RegisterPage("TfrmM7381Mod", [](QWidget* p) { return new TfrmM7381Mod(p); });
+    RegisterPage("TfrmM7354RMod", [](QWidget* p) { return new TfrmM7354RMod(p); });
+    RegisterPage("TfrmM7352RMod", [](QWidget* p) { return new TfrmM7352RMod(p); });
+    RegisterPage("TfrmM7347KMod", [](QWidget* p) { return new TfrmM7347KMod(p); });
+    RegisterPage("TfrmM7347Mod", [](QWidget* p) { return new TfrmM7347Mod(p); });
+    RegisterPage("TfrmM7364Mod", [](QWidget* p) { return new TfrmM7364Mod(p); });
 }
 }  // namespace
 

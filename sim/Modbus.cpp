@@ -30,6 +30,14 @@ int nameRegister(const std::string& model, int which) {
     return model.size() > 4 ? static_cast<unsigned char>(model[4]) << 8 : 0;
 }
 
+// Full scale of a channel's raw 0..65535 as the Modbus map scales it: the thermocouple types
+// R, S and B start at 500 'C there; every other code as in ASCII mode.
+Span modbusSpan(int code) {
+    if (code == 0x12 || code == 0x13) return {500, 1750};
+    if (code == 0x14) return {500, 1800};
+    return rangeSpan(code);
+}
+
 Span ao4Span(int code) {
     if (code == 0x30) return {0, 20};
     if (code == 0x31) return {4, 20};
@@ -42,7 +50,7 @@ std::optional<int> readRegister(const ModuleState& m, const ModelInfo& info, int
     if (reg == 213) return firmwareRegister(m.firmware);
     if (info.family == Family::AiMulti) {
         if (reg >= 1 && reg <= m.channels) {
-            Span s = rangeSpan(m.ranges[reg - 1]);
+            Span s = modbusSpan(m.ranges[reg - 1]);
             double raw = (m.values[reg - 1] - s.low) * 65535.0 / (s.high - s.low);
             return static_cast<int>(std::clamp(std::lround(raw), 0L, 65535L));
         }
@@ -51,7 +59,9 @@ std::optional<int> readRegister(const ModuleState& m, const ModelInfo& info, int
     } else if (info.family == Family::Ao4) {
         if (reg >= 1 && reg <= 4) {
             Span s = ao4Span(m.aoRanges[reg - 1]);
-            return static_cast<int>((m.aoValues[reg - 1] - s.low) * 4095.0 / (s.high - s.low));
+            // Rounded: a written raw value reads back as itself.
+            double raw = (m.aoValues[reg - 1] - s.low) * 4095.0 / (s.high - s.low);
+            return static_cast<int>(std::clamp(std::lround(raw), 0L, 4095L));
         }
         if (reg >= 201 && reg <= 204) return m.aoRanges[reg - 201];
         if (reg == 214) return 0;
@@ -171,6 +181,78 @@ std::optional<std::string> handleModbus(ModuleState& m, const std::string& frame
     }
 }
 
+namespace {
+
+std::string withCrc(std::string bytes) {
+    auto crc = modbusCrc(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    bytes += static_cast<char>(crc & 0xFF);
+    bytes += static_cast<char>(crc >> 8);
+    return bytes;
+}
+
+// What a Modbus fault's match is compared with: "03:213".
+std::string faultKey(const std::string& frame) {
+    auto u8 = [&](std::size_t i) { return static_cast<unsigned char>(frame[i]); };
+    static const char* digits = "0123456789ABCDEF";
+    std::string key{digits[u8(1) >> 4], digits[u8(1) & 0xF], ':'};
+    if (frame.size() >= 4) key += std::to_string((u8(2) << 8 | u8(3)) + 1);
+    return key;
+}
+
+}  // namespace
+
+std::optional<std::string> answerModbus(ModuleState& m, const std::string& frame) {
+    if (frame.size() < 4) return std::nullopt;
+    const std::string request = frame.substr(0, frame.size() - 2);
+    const std::string key = faultKey(request);
+    Fault f = Fault::None;
+    if (m.fault.kind != Fault::None && m.fault.count != 0 &&
+        key.compare(0, m.fault.match.size(), m.fault.match) == 0) {
+        f = m.fault.kind;
+        if (m.fault.count > 0 && --m.fault.count == 0) m.fault = {};
+    }
+    if (f == Fault::NoReply) return std::nullopt;
+    std::optional<std::string> answer;
+    if (f == Fault::ModbusException)
+        answer = exception(request, 4);
+    else
+        answer = handleModbus(m, request);
+    if (!answer) return std::nullopt;
+    std::string& a = *answer;
+    const bool data = a.size() >= 3 && (a[1] == 1 || a[1] == 3);
+    switch (f) {
+        case Fault::ModbusShort:
+            if (data && a.size() > 3) {
+                a.pop_back();
+                a[2] = static_cast<char>(a.size() - 3);
+            } else if (a.size() > 1) {
+                a.pop_back();
+            }
+            break;
+        case Fault::ModbusZeroCount:
+            if (data) a = a.substr(0, 2) + '\0';
+            break;
+        case Fault::ModbusWrongFunc:
+            a[1] = static_cast<char>(static_cast<unsigned char>(a[1]) + 1);
+            break;
+        case Fault::ModbusForeign:
+            a[0] = static_cast<char>(static_cast<unsigned char>(a[0]) % 255 + 1);
+            break;
+        default:
+            break;
+    }
+    std::string out = withCrc(a);
+    if (f == Fault::ModbusBadCrc) out.back() = static_cast<char>(out.back() ^ 0x5A);
+    if (f == Fault::Garbage) out = std::string("\x15\xFE", 2) + out;
+    return out;
+}
+
+void takeModbusBroadcast(ModuleState& m, const std::string& frame) {
+    m.broadcasts.push_back(frame);
+    if (frame.size() != 8 || (frame[1] != 5 && frame[1] != 6)) return;
+    handleModbus(m, frame.substr(0, 6));
+}
+
 void advanceLive(ModuleState& m, double t, double dt) {
     if (!m.live) return;
     const ModelInfo* info = findModel(m.model);
@@ -180,7 +262,8 @@ void advanceLive(ModuleState& m, double t, double dt) {
         case Family::AiSingle:
         case Family::StrainGauge:
             for (int i = 0; i < std::max(1, m.channels) && i < 8; ++i) {
-                Span s = rangeSpan(info->family == Family::AiMulti ? m.ranges[i] : m.typeCode);
+                Span s = info->family == Family::AiMulti ? modbusSpan(m.ranges[i])
+                                                         : rangeSpan(m.typeCode);
                 double mid = (s.low + s.high) / 2, amp = (s.high - s.low) * 0.3;
                 double noise = (std::rand() % 1001 - 500) / 500.0 * (s.high - s.low) * 0.002;
                 m.values[i] = mid + amp * std::sin(t * 0.4 + i * 0.8) + noise;

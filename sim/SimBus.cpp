@@ -190,29 +190,17 @@ struct SimBus::Impl {
     void handleFrame(const std::string& frame) {
         speed_t speed = lineSpeed();
         int slaveId = static_cast<unsigned char>(frame[0]);
-        if (slaveId == 0) return;  // broadcast: nobody answers
         for (std::size_t i = 0; i < bus.modules.size(); ++i) {
             ModuleState& m = bus.modules[i];
-            if (!inModbusMode(m) || m.address != slaveId || speedOf(m.baudCode) != speed) continue;
-            rx[i] += frame;
-            const Fault f = takeFault(m, m.fault.kind != Fault::None);
-            if (f == Fault::NoReply) return;
-            std::optional<std::string> answer;
-            if (f == Fault::ModbusException) {
-                answer = frame.substr(0, 1);
-                *answer += static_cast<char>(static_cast<unsigned char>(frame[1]) | 0x80);
-                *answer += '\x04';
-            } else {
-                answer = handleModbus(m, frame.substr(0, frame.size() - 2));
+            if (!inModbusMode(m) || speedOf(m.baudCode) != speed) continue;
+            if (slaveId == 0) {  // broadcast: every Modbus module takes it, nobody answers
+                rx[i] += frame;
+                takeModbusBroadcast(m, frame);
+                continue;
             }
-            if (!answer) return;
-            auto crc =
-                modbusCrc(reinterpret_cast<const std::uint8_t*>(answer->data()), answer->size());
-            if (f == Fault::ModbusBadCrc) crc ^= 0x5A5A;
-            *answer += static_cast<char>(crc & 0xFF);
-            *answer += static_cast<char>(crc >> 8);
-            if (f == Fault::Garbage) *answer = std::string("\x15\xFE", 2) + *answer;
-            emit(m, *answer);
+            if (m.address != slaveId) continue;
+            rx[i] += frame;
+            if (auto answer = answerModbus(m, frame)) emit(m, *answer);
             return;
         }
     }

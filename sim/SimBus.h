@@ -25,12 +25,18 @@ enum class Fault {
     ModbusBadCrc,     // Modbus answer with a corrupted CRC
     ModbusException,  // Modbus exception answer (code 04) instead of the data
     BadDigits,        // the reply's data digits replaced by non-hex characters, frame valid
+    ModbusShort,      // Modbus data answer one data byte short (count to match); echo cut
+    ModbusZeroCount,  // Modbus data answer with byte count 0 and no data
+    ModbusWrongFunc,  // Modbus answer carrying the next function code
+    ModbusForeign,    // Modbus answer carrying another slave's address
 };
 
 // What a fault applies to: `match` is compared with the start of the command line with its two
 // address digits taken out and without checksum/CR ("$3" for $AA3, "#" for #AA, "$7C1" for
-// $AA7C1R05). Empty matches every command. Modbus faults ignore it. `count` limits the fault to
-// the next N matching commands (or Modbus frames), after which it clears; -1 keeps it for ever.
+// $AA7C1R05). Empty matches every command. For a Modbus request `match` is compared with the
+// function code as two hex digits, a colon and the first coil or register counted from 1
+// ("03:213" for a read starting at register 213, "05" for every coil write). `count` limits the
+// fault to the next N matching commands or frames, after which it clears; -1 keeps it for ever.
 struct FaultSpec {
     Fault kind = Fault::None;
     std::string match;
@@ -120,6 +126,9 @@ struct ModuleState {
     // 7364 communication safety (Modbus registers 215/216).
     bool safetyEnabled = false;
     bool safetyTriggered = false;
+    // Modbus broadcasts (slave 0) that reached the module, CRC included, in order; writes
+    // among them are applied without an answer.
+    std::vector<std::string> broadcasts;
 
     // Run-time fault (see FaultSpec).
     FaultSpec fault;

@@ -57,6 +57,11 @@ std::string handleLoaderBlock(ModuleState& m, const std::string& block);
 // Modbus RTU: CRC-16 and one request frame (CRC already checked) -> answer without CRC.
 std::uint16_t modbusCrc(const std::uint8_t* data, std::size_t len);
 std::optional<std::string> handleModbus(ModuleState& m, const std::string& frame);
+// One request frame (CRC included) addressed to this module -> the bytes it sends back, CRC
+// and the module's fault applied, or nullopt for silence.
+std::optional<std::string> answerModbus(ModuleState& m, const std::string& frame);
+// A broadcast frame (slave 0, CRC included): recorded; a write is applied, nothing answers.
+void takeModbusBroadcast(ModuleState& m, const std::string& frame);
 
 // Moves the live values on by dt seconds at time t.
 void advanceLive(ModuleState& m, double t, double dt);

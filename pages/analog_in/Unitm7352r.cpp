@@ -4,6 +4,12 @@
 
 namespace odel::ui {
 
+std::vector<AiRange> ranges7352R() {
+    return {{"+ 4~20mA", 0x07, "mA"},  {"+/- 10V", 0x08, "V"},    {"+/- 5V", 0x09, "V"},
+            {"+/- 1V", 0x0A, "V"},     {"+/- 500mV", 0x0B, "mV"}, {"+/- 150mV", 0x0C, "mV"},
+            {"+/- 0~20mA", 0x0D, "mA"}};
+}
+
 namespace {
 AiPageKind kind7352R() {
     using G = GeneralSettingGroup;
@@ -12,9 +18,7 @@ AiPageKind kind7352R() {
     k.caption = " ODEL-7352+ ";
     k.generalRows = G::IntegrationTime | G::CommWDT | G::Protocol;
     k.cjc = false;
-    k.ranges = {{"+ 4~20mA", 0x07, "mA"},  {"+/- 10V", 0x08, "V"},    {"+/- 5V", 0x09, "V"},
-                {"+/- 1V", 0x0A, "V"},     {"+/- 500mV", 0x0B, "mV"}, {"+/- 150mV", 0x0C, "mV"},
-                {"+/- 0~20mA", 0x0D, "mA"}};
+    k.ranges = ranges7352R();
     return k;
 }
 }  // namespace

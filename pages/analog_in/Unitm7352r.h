@@ -19,4 +19,7 @@ class TfrmM7352R : public TfrmM7354R {
     QString EnableReadFailText() const override { return "Fail to fresh channel status!"; }
 };
 
+// The voltage and current range list of the 7352+ (also its Modbus page's).
+std::vector<AiRange> ranges7352R();
+
 }  // namespace odel::ui

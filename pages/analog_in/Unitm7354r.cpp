@@ -29,6 +29,12 @@ int hexCode(const std::string& digits) {
     return ok ? n : -1;
 }
 
+std::vector<AiRange> ranges7354R() {
+    return {{"+/- 0~20mA", 0x06, "mA"}, {"+ 4~20mA", 0x07, "mA"}, {"J Type ", 0x0E, "'C"},
+            {"K Type ", 0x0F, "'C"},    {"T Type ", 0x10, "'C"},  {"E Type ", 0x11, "'C"},
+            {"R Type ", 0x12, "'C"},    {"S Type ", 0x13, "'C"},  {"B Type ", 0x14, "'C"}};
+}
+
 namespace {
 using G = GeneralSettingGroup;
 
@@ -37,9 +43,7 @@ AiPageKind kind7354R() {
     k.groupName = "gbOdl7354R";
     k.caption = " ODEL-7354+ ";
     k.generalRows = G::DataFormat | G::IntegrationTime | G::CommWDT | G::Protocol;
-    k.ranges = {{"+/- 0~20mA", 0x06, "mA"}, {"+ 4~20mA", 0x07, "mA"}, {"J Type ", 0x0E, "'C"},
-                {"K Type ", 0x0F, "'C"},    {"T Type ", 0x10, "'C"},  {"E Type ", 0x11, "'C"},
-                {"R Type ", 0x12, "'C"},    {"S Type ", 0x13, "'C"},  {"B Type ", 0x14, "'C"}};
+    k.ranges = ranges7354R();
     return k;
 }
 

@@ -131,6 +131,9 @@ class TfrmM7354R : public PageFrame {
     std::unique_ptr<odel::AiMultiModule> module_;
 };
 
+// The current and thermocouple range list of the 7354+ (also its Modbus page's).
+std::vector<AiRange> ranges7354R();
+
 // Parses two hex digits of a module reply; -1 when they are not.
 int hexCode(const std::string& digits);
 

@@ -282,6 +282,61 @@ TEST_F(SimRaw, FaultsOnTheWire) {
     EXPECT_NE(bad, modbusFrame(bytes({0x0C, 0x03, 0x02, 0x00, 0xFF})));
 }
 
+TEST_F(SimRaw, ModbusFaultsAimAtOneFunctionAndRegister) {
+    // Module 10 is the 7354R at 0C: mask 221 reads FF, firmware 213 reads 0120.
+    const std::string mask = modbusFrame(bytes({0x0C, 0x03, 0x00, 0xDC, 0x00, 0x01}));
+    const std::string firmware = modbusFrame(bytes({0x0C, 0x03, 0x00, 0xD4, 0x00, 0x01}));
+    const std::string maskAnswer = modbusFrame(bytes({0x0C, 0x03, 0x02, 0x00, 0xFF}));
+    struct Case {
+        Fault kind;
+        std::string answer;
+    };
+    const Case cases[] = {
+        {Fault::NoReply, ""},
+        {Fault::ModbusShort, modbusFrame(bytes({0x0C, 0x03, 0x01, 0x00}))},
+        {Fault::ModbusZeroCount, modbusFrame(bytes({0x0C, 0x03, 0x00}))},
+        {Fault::ModbusWrongFunc, modbusFrame(bytes({0x0C, 0x04, 0x02, 0x00, 0xFF}))},
+        {Fault::ModbusForeign, modbusFrame(bytes({0x0D, 0x03, 0x02, 0x00, 0xFF}))},
+        {Fault::ModbusException, modbusFrame(bytes({0x0C, 0x83, 0x04}))},
+    };
+    for (const Case& c : cases) {
+        bus.setFault(10, c.kind, "03:221");
+        EXPECT_EQ(link->exchange(mask, false, 7, 60), c.answer) << static_cast<int>(c.kind);
+        EXPECT_EQ(link->exchange(firmware, false, 7, 60),
+                  modbusFrame(bytes({0x0C, 0x03, 0x02, 0x01, 0x20})));
+    }
+    // A fault on writes only: reads still answer, the write echo comes back cut.
+    bus.setFault(10, Fault::ModbusShort, "06");
+    EXPECT_EQ(link->exchange(mask, false, 7, 60), maskAnswer);
+    const std::string write = modbusFrame(bytes({0x0C, 0x06, 0x00, 0xDC, 0x00, 0x05}));
+    EXPECT_EQ(link->exchange(write, false, 8, 60), modbusFrame(write.substr(0, 5)));
+}
+
+TEST_F(SimRaw, ModbusBroadcastsAreAppliedAndRecordedWithoutAnswer) {
+    // Coil 20 on, to everybody: the Modbus 7385 at 06 (index 4) switches DO 3.
+    bus.modify(4, [](ModuleState& m) { m.live = false; });
+    const std::string coil = modbusFrame(bytes({0x00, 0x05, 0x00, 0x13, 0xFF, 0x00}));
+    EXPECT_EQ(link->exchange(coil, false, 8, 60), "");
+    EXPECT_EQ(bus.module(4).digitalOutputs & 0x08, 0x08);
+    ASSERT_EQ(bus.module(4).broadcasts.size(), 1u);
+    EXPECT_EQ(bus.module(4).broadcasts[0], coil);
+    EXPECT_EQ(bus.module(5).broadcasts.size(), 1u);  // the Modbus 7364 heard it too
+    EXPECT_TRUE(bus.module(3).broadcasts.empty());   // the ASCII 7385 did not
+    EXPECT_EQ(bus.busSent(), "");
+}
+
+TEST_F(SimRaw, ModbusRawOfTheRsbThermocouplesStartsAt500) {
+    bus.modify(10, [](ModuleState& m) {
+        m.ranges[0] = 0x12;  // R type, 500..1750
+        m.values[0] = 1125;  // the middle
+        m.ranges[1] = 0x14;  // B type, 500..1800
+        m.values[1] = 500;
+    });
+    const std::string read = modbusFrame(bytes({0x0C, 0x03, 0x00, 0x00, 0x00, 0x02}));
+    EXPECT_EQ(link->exchange(read, false, 9, 60),
+              modbusFrame(bytes({0x0C, 0x03, 0x04, 0x80, 0x00, 0x00, 0x00})));
+}
+
 TEST_F(SimRaw, FirmwareLoaderKeepsTheBlocks) {
     EXPECT_EQ(ask("$09D"), "?09\r");  // only in INIT state
     bus.modify(2, [](ModuleState& m) { m.init = false; });
