@@ -8,6 +8,7 @@
 #include "pages/analog_in/Unitm7354.h"
 #include "pages/analog_in/Unitm7354r.h"
 #include "pages/analog_in/Unitm7356.h"
+#include "pages/main_unit/Unitm8600.h"
 
 namespace odel::ui {
 
@@ -50,6 +51,8 @@ void registerAll() {
     RegisterPage("TfrmM7352", [](QWidget* p) { return new TfrmM7352(p); });
     RegisterPage("TfrmM7347", [](QWidget* p) { return new TfrmM7347(p); });
     RegisterPage("TfrmM7356", [](QWidget* p) { return new TfrmM7356(p); });
+    // Second-series main units.
+    RegisterPage("TfrmM8600", [](QWidget* p) { return new TfrmM8600(p); });
 }
 }  // namespace
 
