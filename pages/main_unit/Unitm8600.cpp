@@ -15,6 +15,7 @@
 #include "device/Module8600.h"
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/StatusPanels.h"
+#include "pages/main_unit/Unitmdownload.h"
 
 namespace odel::ui {
 
@@ -125,6 +126,7 @@ TfrmM8600::TfrmM8600(QWidget* parent) : ModulePage(parent) {
     grid->addLayout(buttons, row++, 0, 1, 2);
     grid->setRowStretch(row, 1);
     connect(ButtonUpdate, &QPushButton::clicked, this, [this] { ButtonUpdateClick(); });
+    connect(ButtonDownload, &QPushButton::clicked, this, [this] { ButtonDownloadClick(); });
     columns->addWidget(general, 0, Qt::AlignTop);
 
     ListView86KModule = new QTreeWidget(GroupBoxM8600);
@@ -162,7 +164,7 @@ void TfrmM8600::setStatus(const QString& text) {
 }
 
 void TfrmM8600::updateDownloadEnabled() {
-    ButtonDownload->setEnabled(false);
+    ButtonDownload->setEnabled(InitMode && identified_);
 }
 
 bool TfrmM8600::RefreshMainUnit() {
@@ -228,6 +230,37 @@ void TfrmM8600::ButtonUpdateClick() {
     RefreshMainUnit();
 }
 
-void TfrmM8600::ButtonDownloadClick() {}
+void TfrmM8600::ButtonDownloadClick() {
+    if (!InitMode || !identified_) return;
+    const QString file = dialogs().openFileTitled(this, "Open firmware to download", "*.img",
+                                                  "Firmware files (*.img);;All files (*.*)");
+    if (file.isEmpty()) return;
+    auto download = std::make_unique<TfrmMDownload>(this);
+    download->SetupDownload(link_, moduleName_, file, firmwareVersion_);
+    dialogs().exec(download.get());
+    const int result = download->downloadResult();
+    download.reset();
+    switch (result) {
+        case TfrmMDownload::Done:
+            dialogs().information("Download firmware done!");
+            RefreshMainUnit();  // the new firmware's version
+            break;
+        case TfrmMDownload::BaudFailed:
+            dialogs().error("Set baudrate failed!");
+            break;
+        case TfrmMDownload::LoaderFailed:
+            dialogs().error("Send mini-program failed!");
+            break;
+        case TfrmMDownload::StartFailed:
+            dialogs().error("Send START failed!");
+            break;
+        case TfrmMDownload::AckFailed:
+            dialogs().error("Send ACK failed!");
+            break;
+        default:
+            dialogs().error("Download firmware failed!");
+            break;
+    }
+}
 
 }  // namespace odel::ui
