@@ -62,7 +62,6 @@ class Download : public PageTest {
             auto* dl = static_cast<TfrmMDownload*>(d);
             EXPECT_EQ(dl->windowTitle(), "ODEL-8600 firmware downloading...");
             loader = dl->loaderFile();
-            fileSize = dl->lblFileSize->text();
             dl->Download();
             percent = dl->lblPercent->text();
             title = dl->windowTitle();
@@ -74,6 +73,12 @@ class Download : public PageTest {
     QString loaderPath(const QString& name) const {
         return QString(ODEL_BIN_DIR) + "/program/" + name;
     }
+    void restart() {
+        page.reset();
+        link.reset();
+        bus.stop();
+        dialogs.clear();
+    }
     int count(const std::string& what) const {
         const std::string r = bus.received(0);
         int n = 0;
@@ -82,7 +87,7 @@ class Download : public PageTest {
     }
 
     QTemporaryDir dir;
-    QString firmware, loader, fileSize, percent, title;
+    QString firmware, loader, percent, title;
 };
 
 TEST_F(Download, FullDownloadSendsBothImagesByteForByteAndLeavesTheLinkAt9600) {
@@ -108,7 +113,6 @@ TEST_F(Download, FullDownloadSendsBothImagesByteForByteAndLeavesTheLinkAt9600) {
     };
     bus.clearReceived();
     click("ButtonDownload");
-    std::cout << "download took " << clock.elapsed() << " ms\n";
     EXPECT_LT(clock.elapsed(), 15000);
 
     EXPECT_EQ(dialogs.texts("information"), QStringList{"Download firmware done!"});
@@ -181,10 +185,7 @@ TEST_F(Download, FilesThatDoNotDoAreRefusedBeforeTheFirstCommand) {
         EXPECT_EQ(dialogs.texts("error"), QStringList{c.message});
         EXPECT_EQ(bus.received(0), "");  // the unit never entered its loader
         EXPECT_EQ(loader, "Download.img");
-        page.reset();
-        link.reset();
-        bus.stop();
-        dialogs.clear();
+        restart();
     }
 }
 
@@ -222,10 +223,7 @@ TEST_F(Download, RefusedBlocksAreSentAgainUpToTenTimes) {
             // Every block before the refused one, and nothing after it.
             EXPECT_EQ(m.pendingBlockNumbers, numbers(c.block));
         }
-        page.reset();
-        link.reset();
-        bus.stop();
-        dialogs.clear();
+        restart();
     }
 }
 
@@ -264,10 +262,7 @@ TEST_F(Download, StartAndAcknowledgeFailuresHaveTheirMessages) {
         EXPECT_EQ(count(command), c.tries) << received();
         EXPECT_EQ(count("&00D\r"), 0);
         EXPECT_EQ(link->GetTimeout(), 80);
-        page.reset();
-        link.reset();
-        bus.stop();
-        dialogs.clear();
+        restart();
     }
 }
 

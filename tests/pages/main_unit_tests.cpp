@@ -71,7 +71,7 @@ TEST_F(MainUnitPage, SlotListsOfBothUnitKinds) {
         EXPECT_EQ(rows(), c.rows);
         EXPECT_EQ(get<QGroupBox>("GroupBoxM8600")->title(),
                   "ODEL-" + QString::fromStdString(c.model));
-        page.reset();
+        page.reset();  // the next case starts its own bus
         link.reset();
         bus.stop();
     }
