@@ -1,19 +1,6 @@
 #include "app/DataDir.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-
 namespace odel::ui {
-
-QString DataDirectory() {
-    const QString env = qEnvironmentVariable("ODEL_DATA_DIR");
-    if (!env.isEmpty()) return env;
-    const QString appDir = QCoreApplication::applicationDirPath();
-    const QString installed = QDir::cleanPath(appDir + "/../share/odel");
-    if (QFileInfo(installed).isDir()) return installed;
-    return appDir;
-}
 
 QString HelpPagePath() {
     return DataDirectory() + "/Help/Odelmain.htm";

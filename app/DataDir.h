@@ -1,12 +1,13 @@
-// Where the program's data files (the help page) live: $ODEL_DATA_DIR if set, else the
-// installed share/odel, else the folder beside the executable.
+// Where the program's data files (the help page) live; the data directory itself is found by
+// pages/frame/DataFolder.h, which the module pages share.
 #pragma once
 
 #include <QString>
 
+#include "pages/frame/DataFolder.h"
+
 namespace odel::ui {
 
-QString DataDirectory();
 // The help page's path inside the data directory.
 QString HelpPagePath();
 

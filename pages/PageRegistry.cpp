@@ -25,6 +25,7 @@
 #include "pages/modbus/Unitm7381mod.h"
 #include "pages/modbus/Unitm7385mod.h"
 #include "pages/modbus/Unitm7396mod.h"
+#include "pages/main_unit/Unitm8600.h"
 
 namespace odel::ui {
 
@@ -87,6 +88,8 @@ void registerAll() {
     RegisterPage("TfrmM7347KMod", [](QWidget* p) { return new TfrmM7347KMod(p); });
     RegisterPage("TfrmM7347Mod", [](QWidget* p) { return new TfrmM7347Mod(p); });
     RegisterPage("TfrmM7364Mod", [](QWidget* p) { return new TfrmM7364Mod(p); });
+    // Second-series main units.
+    RegisterPage("TfrmM8600", [](QWidget* p) { return new TfrmM8600(p); });
 }
 }  // namespace
 

@@ -677,6 +677,7 @@ std::optional<std::string> mainUnit(Ctx& c, bool& blockFollows) {
             if (!m.init) return c.nak();
             m.loaderActive = true;
             m.pendingBlocks.clear();
+            m.pendingBlockNumbers.clear();
             return c.ack();
         }
         return c.nak();
@@ -691,7 +692,9 @@ std::optional<std::string> mainUnit(Ctx& c, bool& blockFollows) {
         std::string image;
         for (const auto& b : m.pendingBlocks) image += b.empty() ? std::string(128, '\0') : b;
         m.downloads.push_back(image);
+        m.downloadBlockNumbers.push_back(m.pendingBlockNumbers);
         m.pendingBlocks.clear();
+        m.pendingBlockNumbers.clear();
         return std::nullopt;  // the loader starts what it received; no answer
     }
     return c.nak();
@@ -777,8 +780,14 @@ std::string handleLoaderBlock(ModuleState& m, const std::string& block) {
         return "?00";
     }
     std::size_t number = static_cast<std::size_t>(b[0]) << 8 | b[1];
+    auto refuse = m.rejectBlock.find(static_cast<int>(number));
+    if (refuse != m.rejectBlock.end() && refuse->second > 0) {
+        --refuse->second;
+        return "?00";
+    }
     if (m.pendingBlocks.size() <= number) m.pendingBlocks.resize(number + 1);
     m.pendingBlocks[number] = block.substr(2, 128);
+    m.pendingBlockNumbers.push_back(static_cast<int>(number));
     return "!00";
 }
 

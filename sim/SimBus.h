@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -122,6 +123,12 @@ struct ModuleState {
     bool loaderActive = false;
     std::vector<std::string> pendingBlocks;  // 128-byte blocks received so far, by number
     int badBlocks = 0;                       // blocks refused for a wrong sum
+    // Loader faults per block number: refuse that block with "?00" this many more times.
+    std::map<int, int> rejectBlock;
+    // Numbers of the blocks accepted, in the order they came: of the transfer in progress, and
+    // of every finished transfer (one entry per entry of downloads).
+    std::vector<int> pendingBlockNumbers;
+    std::vector<std::vector<int>> downloadBlockNumbers;
 
     // 7364 communication safety (Modbus registers 215/216).
     bool safetyEnabled = false;

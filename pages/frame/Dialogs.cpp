@@ -49,6 +49,10 @@ QString QtDialogs::openFile(QWidget* parent, const QString& defaultName, const Q
 QString QtDialogs::saveFile(QWidget* parent, const QString& defaultName, const QString& filter) {
     return QFileDialog::getSaveFileName(parent, QString(), defaultName, filter);
 }
+QString QtDialogs::openFileTitled(QWidget* parent, const QString& title,
+                                  const QString& defaultName, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, title, defaultName, filter);
+}
 int QtDialogs::exec(QDialog* dialog) { return dialog->exec(); }
 
 }  // namespace odel::ui

@@ -25,6 +25,12 @@ public:
     // File dialogs; an empty result means Cancel.
     virtual QString openFile(QWidget* parent, const QString& defaultName, const QString& filter) = 0;
     virtual QString saveFile(QWidget* parent, const QString& defaultName, const QString& filter) = 0;
+    // An open-file dialog with its own title; by default the same as openFile.
+    virtual QString openFileTitled(QWidget* parent, const QString& title,
+                                   const QString& defaultName, const QString& filter) {
+        (void)title;
+        return openFile(parent, defaultName, filter);
+    }
     // Shows one of our own forms modally and returns its QDialog result code.
     virtual int exec(QDialog* dialog) = 0;
 };
@@ -47,6 +53,8 @@ public:
     void messageBox(const QString& text, const QString& caption) override;
     QString openFile(QWidget* parent, const QString& defaultName, const QString& filter) override;
     QString saveFile(QWidget* parent, const QString& defaultName, const QString& filter) override;
+    QString openFileTitled(QWidget* parent, const QString& title, const QString& defaultName,
+                           const QString& filter) override;
     int exec(QDialog* dialog) override;
 };
 

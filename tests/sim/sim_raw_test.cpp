@@ -346,6 +346,7 @@ TEST_F(SimRaw, FirmwareLoaderKeepsTheBlocks) {
     EXPECT_EQ(ask("$00D"), "!00\r");
     EXPECT_EQ(ask("&00S1"), "!00\r");
     EXPECT_EQ(ask("&00A"), "!00\r");
+    bus.modify(7, [](ModuleState& m) { m.rejectBlock[2] = 2; });  // refused twice, then taken
     std::string image;
     for (int i = 0; i < 300; ++i) image += static_cast<char>(i * 7);
     for (int n = 0; n < 3; ++n) {
@@ -363,8 +364,18 @@ TEST_F(SimRaw, FirmwareLoaderKeepsTheBlocks) {
         }
         block += static_cast<char>(sum & 0xFF);
         block += '\r';
+        for (int refused = 0; n == 2 && refused < 2; ++refused) {
+            EXPECT_EQ(link->exchange(block), "?00\r");
+            EXPECT_EQ(ask("&00D"), "!00\r");
+        }
         EXPECT_EQ(link->exchange(block), "!00\r");
     }
+    // A block accepted again is recorded again.
+    EXPECT_EQ(ask("&00D"), "!00\r");
+    std::string again = bytes({0, 1}) + image.substr(128, 128);
+    int sum = 1;
+    for (unsigned char c : image.substr(128, 128)) sum += c;
+    EXPECT_EQ(link->exchange(again + static_cast<char>(sum & 0xFF) + "\r"), "!00\r");
     EXPECT_EQ(ask("&00E"), "");
     ModuleState m = bus.module(7);
     ASSERT_EQ(m.downloads.size(), 1u);
@@ -372,6 +383,9 @@ TEST_F(SimRaw, FirmwareLoaderKeepsTheBlocks) {
     padded.resize(384, '\0');
     EXPECT_EQ(m.downloads[0], padded);
     EXPECT_EQ(m.badBlocks, 1);
+    EXPECT_EQ(m.downloadBlockNumbers, (std::vector<std::vector<int>>{{0, 1, 2, 1}}));
+    EXPECT_EQ(m.rejectBlock[2], 0);
+    EXPECT_TRUE(m.pendingBlockNumbers.empty());
 }
 
 TEST(SimBusFile, RejectsBadLinesWithTheirNumber) {
