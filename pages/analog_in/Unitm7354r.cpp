@@ -406,10 +406,8 @@ void TfrmM7354R::BuildConfSchema(ConfSchema& schema) {
     if (isShown(g->cmbIntegrationTime))
         schema.comboIndex("Integration Time", g->cmbIntegrationTime);
     if (isShown(g->edtCommWDT))
-        schema.real("Comm. WDT", g->edtCommWDT, [](double seconds) {
-            const double tenths = std::trunc(seconds * 10);
-            return tenths >= 0 && tenths <= 9999;
-        });
+        // A watchdog out of range reaches the Update, which says why it refuses it.
+        schema.real("Comm. WDT", g->edtCommWDT);
     if (isShown(g->cmbPotocolSelect)) schema.comboIndex("Potocol", g->cmbPotocolSelect);
     schema.step([this] { btSystemUpdateClick(); });
     // The channel lines reflect the module, not unsaved edits.
@@ -417,7 +415,7 @@ void TfrmM7354R::BuildConfSchema(ConfSchema& schema) {
     for (int i = 0; i < ChannelCount(); ++i) {
         schema.state(QString("CH%1 State").arg(i), chkEnableCh[i]);
         if (isShown(cmbTypeChangeCh[i]))
-            schema.comboIndex(QString("CH%1 Input Range").arg(i), cmbTypeChangeCh[i], -1);
+            schema.comboIndex(QString("CH%1 Input Range").arg(i), cmbTypeChangeCh[i]);
     }
     schema.step([this] { UpdateChannelSetup(); });
 }

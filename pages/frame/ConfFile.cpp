@@ -37,11 +37,11 @@ void ConfSchema::moduleName(const QString& caption) {
                       nullptr});
 }
 
-void ConfSchema::comboIndex(const QString& key, QComboBox* combo, int minIndex) {
+void ConfSchema::comboIndex(const QString& key, QComboBox* combo) {
     lines_.push_back({key, [combo] { return QString::number(combo->currentIndex()); },
-                      [combo, minIndex](const QString& v) {
+                      [combo](const QString& v) {
                           int i = 0;
-                          return parseInt(v, i) && i >= minIndex && i < combo->count();
+                          return parseInt(v, i) && i >= -1 && i < combo->count();
                       },
                       [combo](const QString& v) { combo->setCurrentIndex(v.toInt()); }, nullptr,
                       nullptr});
@@ -65,7 +65,7 @@ void ConfSchema::real(const QString& key, QLineEdit* edit, std::function<bool(do
          [edit] {
              bool ok = false;
              double d = edit->text().trimmed().toDouble(&ok);
-             return QString::asprintf("%f", ok ? d : 0.0);
+             return QString::asprintf("%f", ok && std::isfinite(d) ? d : 0.0);
          },
          [valid](const QString& v) {
              double d = 0;
@@ -76,9 +76,31 @@ void ConfSchema::real(const QString& key, QLineEdit* edit, std::function<bool(do
 }
 
 void ConfSchema::text(const QString& key, QLineEdit* edit) {
-    lines_.push_back({key, [edit] { return edit->text(); },
-                      [](const QString& v) { return !v.contains(QRegularExpression("\\s")); },
+    // Line breaks inside the text would split the line; the edit cannot hold them anyway.
+    lines_.push_back({key, [edit] { return edit->text().remove('\n').remove('\r'); },
+                      [](const QString&) { return true; },
                       [edit](const QString& v) { edit->setText(v); }, nullptr, nullptr});
+}
+
+void ConfSchema::readOnly(const QString& key, std::function<QString()> value,
+                          std::function<bool(const QString&)> accept) {
+    if (!accept) accept = [](const QString&) { return true; };
+    lines_.push_back({key, std::move(value), std::move(accept), nullptr, nullptr, nullptr});
+}
+
+void ConfSchema::custom(const QString& key, std::function<QString()> value,
+                        std::function<bool(const QString&)> accept,
+                        std::function<void(const QString&)> put) {
+    lines_.push_back({key, std::move(value), std::move(accept), std::move(put), nullptr, nullptr});
+}
+
+QString ConfSchema::valueIn(const QByteArray& content, const QString& key) {
+    const QByteArray head = (key + ": ").toLatin1();
+    for (QByteArray line : content.split('\n')) {
+        if (line.endsWith('\r')) line.chop(1);
+        if (line.startsWith(head)) return QString::fromLatin1(line.mid(head.size()));
+    }
+    return {};
 }
 
 void ConfSchema::step(std::function<void()> run) {

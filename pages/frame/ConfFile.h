@@ -18,17 +18,26 @@ class ConfSchema {
   public:
     // "Module Name: %s\n" with the outer caption, blanks included; read back as the trimmed word.
     void moduleName(const QString& caption);
-    // "Key: %d\n", the combo's item index; loading accepts minIndex .. count-1.
-    void comboIndex(const QString& key, QComboBox* combo, int minIndex = 0);
+    // "Key: %d\n", the combo's item index, -1 for no selection; loading accepts -1 .. count-1
+    // and shows -1 as no selection.
+    void comboIndex(const QString& key, QComboBox* combo);
     // Check box written "0" when ticked and "1" when not; loading only clears the box.
     void clearedFlag(const QString& key, QCheckBox* box);
     // Check box written "1" when ticked and "0" when not; loading sets it from the value.
     void state(const QString& key, QCheckBox* box);
     // "Key: %f\n" of the edit's text read as a number (no number writes 0); loading shows the
-    // value in the shortest general notation. valid() decides what a file may hold.
-    void real(const QString& key, QLineEdit* edit, std::function<bool(double)> valid);
-    // "Key: %s\n" of the edit's text (one word).
+    // value in the shortest general notation. valid(), when given, decides what a file may hold;
+    // a value the page's own Update refuses belongs there, not here.
+    void real(const QString& key, QLineEdit* edit, std::function<bool(double)> valid = {});
+    // "Key: %s\n" of the edit's text; loading takes the rest of the line as it stands.
     void text(const QString& key, QLineEdit* edit);
+    // A line written from value() and checked on loading by accept(), but never applied.
+    void readOnly(const QString& key, std::function<QString()> value,
+                  std::function<bool(const QString&)> accept = {});
+    // A line of the page's own kind: written from value(), checked by accept(), put by put().
+    void custom(const QString& key, std::function<QString()> value,
+                std::function<bool(const QString&)> accept,
+                std::function<void(const QString&)> put);
     // A step run on loading at this point (an Update button); writes nothing.
     void step(std::function<void()> run);
     // A step run on saving at this point, before the lines that follow are written.
@@ -40,6 +49,8 @@ class ConfSchema {
     bool parse(const QByteArray& content);
     // Puts the parsed values into their controls and runs the steps, in file order.
     void apply() const;
+    // The value of the first line with this key in content, or a null string.
+    static QString valueIn(const QByteArray& content, const QString& key);
 
   private:
     struct Line {

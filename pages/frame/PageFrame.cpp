@@ -314,7 +314,7 @@ void PageFrame::LoadConfiguration() {
             file.close();
             ConfSchema schema;
             schema.moduleName(caption_);
-            BuildConfSchema(schema);
+            BuildLoadSchema(schema, content);
             if (content.size() > 64 * 1024 || !schema.parse(content))
                 dialogs().error("Load Configuration File Error!");
             else

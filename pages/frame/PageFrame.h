@@ -85,7 +85,9 @@ class PageFrame : public ModulePage {
     virtual void ApplyProtocol();
     virtual void ApplyExtraSetting() {}
     virtual void SetWaitTime() { WaitTime = 1000; }
-    void DelayForChangeType();
+    // The settling time after a configuration write: the wait dialog for WaitTime by default;
+    // families pause instead or do not wait.
+    virtual void DelayForChangeType();
 
     // ---- Update sequence hooks ----
     // INIT state: what is staged after the new address (baud, checksum, format bits, extra).
@@ -100,6 +102,12 @@ class PageFrame : public ModulePage {
     // ---- settings file ----
     // The page's lines in order, with the Update steps loading runs. The frame adds the name.
     virtual void BuildConfSchema(ConfSchema& schema) = 0;
+    // The lines loading expects; pages whose lines depend on values inside the file build the
+    // list from content. By default the lines the page would save.
+    virtual void BuildLoadSchema(ConfSchema& schema, const QByteArray& content) {
+        (void)content;
+        BuildConfSchema(schema);
+    }
 
     // Variations of the Update sequence used by other families: the hourglass cursor from the
     // start of Update until restoreBusyCursor() (or its end), and a pause after the

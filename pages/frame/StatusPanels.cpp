@@ -7,7 +7,7 @@
 namespace odel::ui {
 
 class HeartbeatPanel : public QWidget {
-public:
+  public:
     explicit HeartbeatPanel(QWidget* parent) : QWidget(parent) {
         setObjectName("statbarMainPanel1");
         setFixedWidth(40);
@@ -22,7 +22,7 @@ public:
         return 3;
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         QSvgRenderer svg(QString(":/icons/heartbeat%1.svg").arg(image()));
@@ -48,25 +48,49 @@ StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
 
 QString StatusPanels::panelText(int index) const {
     switch (index) {
-        case 0: return panel0_->text();
-        case 1: return panel1_->text;
-        case 2: return panel2_->text();
-        default: return {};
+        case 0:
+            return panel0_->text();
+        case 1:
+            return panel1_->text;
+        case 2:
+            return panel2_->text();
+        default:
+            return {};
     }
 }
 
 void StatusPanels::setPanelText(int index, const QString& text) {
     switch (index) {
-        case 0: panel0_->setText(text); break;
+        case 0:
+            panel0_->setText(text);
+            break;
         case 1:
             panel1_->text = text;
             panel1_->update();
             break;
-        case 2: panel2_->setText(text); break;
-        default: break;
+        case 2:
+            panel2_->setText(text);
+            break;
+        default:
+            break;
     }
 }
 
-int StatusPanels::heartbeatImage() const { return panel1_->image(); }
+int StatusPanels::heartbeatImage() const {
+    return panel1_->image();
+}
+
+void StatusPanels::setPanelColor(int index, const QColor& color) {
+    QLabel* panel = index == 0 ? panel0_ : index == 2 ? panel2_ : nullptr;
+    if (!panel) return;
+    QPalette pal = panel->palette();
+    pal.setColor(QPalette::WindowText, color);
+    panel->setPalette(pal);
+}
+
+QColor StatusPanels::panelColor(int index) const {
+    const QLabel* panel = index == 0 ? panel0_ : index == 2 ? panel2_ : nullptr;
+    return panel ? panel->palette().color(QPalette::WindowText) : QColor();
+}
 
 }  // namespace odel::ui

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace odel::ui {
 
@@ -32,6 +33,16 @@ void UpDown::stepBy(int steps) {
     if (ok && current >= min_ && current <= max_) position_ = current;
     position_ = std::clamp(position_ + steps, min_, max_);
     buddy_->setText(QString::number(position_));
+}
+
+}  // namespace odel::ui
+
+namespace odel::ui {
+
+void UpDown::setRange(int min, int max) {
+    min_ = min;
+    max_ = std::max(min, max);
+    position_ = std::clamp(position_, min_, max_);
 }
 
 }  // namespace odel::ui

@@ -17,6 +17,8 @@ class UpDown : public QWidget {
     int position() const { return position_; }
     // Moves by steps (positive up); the edit shows the new position.
     void stepBy(int steps);
+    // Limits of the position; the position moves inside them.
+    void setRange(int min, int max);
 
   private:
     QLineEdit* buddy_;

@@ -7,6 +7,7 @@
 #include "pages/PageRegistry.h"
 #include "pages/frame/ConfFile.h"
 #include "pages/frame/GeneralSettingGroup.h"
+#include "pages/frame/Lamp.h"
 #include "pages/frame/ModulePage.h"
 #include "pages/frame/UpDown.h"
 
@@ -105,6 +106,45 @@ TEST(ConfFile, DefaultNameFromTheCaption) {
     EXPECT_EQ(defaultConfFileName(" ODEL-7354+ "), "7354+.txt");
     EXPECT_EQ(defaultConfFileName(" ODEL-7361 "), "7361.txt");
     EXPECT_EQ(defaultConfFileName(" ODEL-7347K "), "7347K.txt");
+}
+
+}  // namespace
+
+namespace {
+
+// A lit and a dark lamp must differ in shape and fill, not only in hue: their grey-scale
+// pictures differ, and only the lit one has the rays outside the ring.
+TEST(Lamp, LitAndDarkDifferInGreyScaleAndShape) {
+    odel::ui::Lamp lamp("bitbtnDO3", "DO 3", 3);
+    EXPECT_EQ(lamp.tag(), 3);
+    EXPECT_EQ(lamp.focusPolicy(), Qt::NoFocus);
+    EXPECT_FALSE(lamp.isOn());
+    const QImage dark =
+        lamp.icon().pixmap(24, 24).toImage().convertToFormat(QImage::Format_Grayscale8);
+    lamp.setOn(true);
+    EXPECT_TRUE(lamp.isOn());
+    const QImage lit =
+        lamp.icon().pixmap(24, 24).toImage().convertToFormat(QImage::Format_Grayscale8);
+    ASSERT_EQ(lit.size(), QSize(24, 24));
+    int differing = 0;
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x)
+            if (std::abs(qGray(lit.pixel(x, y)) - qGray(dark.pixel(x, y))) > 40) ++differing;
+    EXPECT_GT(differing, 60);
+    // The top ray at (12, 1): drawn on the lit lamp, transparent on the dark one.
+    const QImage litArgb = lamp.icon().pixmap(24, 24).toImage();
+    lamp.setOn(false);
+    const QImage darkArgb = lamp.icon().pixmap(24, 24).toImage();
+    EXPECT_GT(qAlpha(litArgb.pixel(12, 1)), 128);
+    EXPECT_EQ(qAlpha(darkArgb.pixel(12, 1)), 0);
+}
+
+TEST(StatusPanels, TextPanelsTakeAFontColour) {
+    odel::ui::StatusPanels panels;
+    panels.setPanelColor(0, Qt::red);
+    EXPECT_EQ(panels.panelColor(0), QColor(Qt::red));
+    panels.setPanelColor(0, Qt::black);
+    EXPECT_EQ(panels.panelColor(0), QColor(Qt::black));
 }
 
 }  // namespace

@@ -1,0 +1,39 @@
+#include "pages/frame/Lamp.h"
+
+#include <QIcon>
+
+// The pictures live in the resources library, which a static link does not initialise itself.
+static void initLampResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace odel::ui {
+
+namespace {
+const QIcon& lampIcon(bool on) {
+    static const bool loaded = (initLampResources(), true);
+    (void)loaded;
+    static const QIcon lit(":/lamps/lamp_on.svg");
+    static const QIcon dark(":/lamps/lamp_off.svg");
+    return on ? lit : dark;
+}
+}  // namespace
+
+Lamp::Lamp(const QString& objectName, const QString& caption, int tag, QWidget* parent)
+    : QPushButton(caption, parent), tag_(tag) {
+    setObjectName(objectName);
+    setFocusPolicy(Qt::NoFocus);
+    setIconSize(QSize(20, 20));
+    setIcon(lampIcon(false));
+    setMinimumWidth(fontMetrics().horizontalAdvance(caption) + 40);
+    setProperty("lampOn", false);
+}
+
+void Lamp::setOn(bool on) {
+    if (on == on_ && !icon().isNull()) return;
+    on_ = on;
+    setIcon(lampIcon(on));
+    setProperty("lampOn", on);
+}
+
+}  // namespace odel::ui
