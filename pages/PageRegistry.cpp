@@ -8,6 +8,8 @@
 #include "pages/analog_in/Unitm7354.h"
 #include "pages/analog_in/Unitm7354r.h"
 #include "pages/analog_in/Unitm7356.h"
+#include "pages/analog_out/Unitm7361.h"
+#include "pages/analog_out/Unitm7364.h"
 #include "pages/digital/Unitm7320.h"
 #include "pages/digital/Unitm7320l.h"
 
@@ -52,6 +54,9 @@ void registerAll() {
     RegisterPage("TfrmM7352", [](QWidget* p) { return new TfrmM7352(p); });
     RegisterPage("TfrmM7347", [](QWidget* p) { return new TfrmM7347(p); });
     RegisterPage("TfrmM7356", [](QWidget* p) { return new TfrmM7356(p); });
+    // Analog outputs.
+    RegisterPage("TfrmM7361", [](QWidget* p) { return new TfrmM7361(p); });
+    RegisterPage("TfrmM7364", [](QWidget* p) { return new TfrmM7364(p); });
     // Counter/frequency modules.
     RegisterPage("TfrmM7320", [](QWidget* p) { return new TfrmM7320(p); });
     RegisterPage("TfrmM7320L", [](QWidget* p) { return new TfrmM7320L(p); });
