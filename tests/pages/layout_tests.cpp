@@ -50,7 +50,8 @@ TEST_F(Layout, PagesShowEveryControlUnclipped) {
     };
     const Case cases[] = {{"TfrmM7354R", "7354R", 0x10}, {"TfrmM7352R", "7352R", 0x01},
                           {"TfrmM7354", "7354", 0x05},   {"TfrmM7352", "7352", 0x0F},
-                          {"TfrmM7347", "7347", 0x0C},   {"TfrmM7356", "7356", 0x11}};
+                          {"TfrmM7347", "7347", 0x0C},   {"TfrmM7356", "7356", 0x11},
+                          {"TfrmM7320", "7320", 0x07},   {"TfrmM7320L", "7320L", 0x1A}};
     std::vector<odel::sim::ModuleState> modules;
     for (const Case& c : cases) modules.push_back(module(c.model, c.address));
     startBus(modules);
