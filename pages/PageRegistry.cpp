@@ -26,6 +26,8 @@
 #include "pages/modbus/Unitm7385mod.h"
 #include "pages/modbus/Unitm7396mod.h"
 #include "pages/main_unit/Unitm8600.h"
+#include "pages/digital/Unitm7320.h"
+#include "pages/digital/Unitm7320l.h"
 
 namespace odel::ui {
 
@@ -90,6 +92,9 @@ void registerAll() {
     RegisterPage("TfrmM7364Mod", [](QWidget* p) { return new TfrmM7364Mod(p); });
     // Second-series main units.
     RegisterPage("TfrmM8600", [](QWidget* p) { return new TfrmM8600(p); });
+    // Counter/frequency modules.
+    RegisterPage("TfrmM7320", [](QWidget* p) { return new TfrmM7320(p); });
+    RegisterPage("TfrmM7320L", [](QWidget* p) { return new TfrmM7320L(p); });
 }
 }  // namespace
 

@@ -568,7 +568,10 @@ std::optional<std::string> counter(Ctx& c) {
             return c.nak();
         }
         if (r.size() == 2 && r[0] == '6' && channelAt(r, 1, 2, n)) {
-            m.counts[n] = 0;
+            // A cleared 7320 counter starts again from its initial value.
+            m.counts[n] = display ? 0
+                                  : static_cast<std::uint32_t>(
+                                        std::strtoul(m.alarmValue[n].c_str(), nullptr, 16));
             m.overflow[n] = false;
             return c.ack();
         }
@@ -596,8 +599,9 @@ std::optional<std::string> counter(Ctx& c) {
         if (r[0] == 'A') return digitSetting('A', m.gateMode, 2);
         if (r[0] == 'B') return digitSetting('B', m.inputMode, 1);
         if (r[0] == '4') {
+            // "0" switches the filter off, any other digit on.
             int f = m.filter ? 1 : 0;
-            auto out = digitSetting('4', f, 1);
+            auto out = digitSetting('4', f, 9);
             m.filter = f != 0;
             return out;
         }
@@ -606,14 +610,18 @@ std::optional<std::string> counter(Ctx& c) {
                                              : (r[1] == 'H' ? m.triggerHigh : m.triggerLow);
             std::size_t width = r[0] == '0' ? 5 : 2;
             if (r.size() == 2) return c.ack() + field;
-            if (r.size() == 2 + width && allDigits(r.substr(2))) {
+            // Widths are microseconds up to 65535, levels tenths of a volt up to 5.0 V.
+            if (r.size() == 2 + width && allDigits(r.substr(2)) &&
+                std::strtoul(r.c_str() + 2, nullptr, 10) <= (r[0] == '0' ? 65535ul : 50ul)) {
                 field = r.substr(2);
                 return c.ack();
             }
             return c.nak();
         }
         if (display && r[0] == '8') return digitSetting('8', m.ledSource, 2);
-        if (display && r.size() == 7 && r[0] == '9') {
+        // Display value: four digits, a point and one digit ("0012.5").
+        if (display && r.size() == 7 && r[0] == '9' && allDigits(r.substr(1, 4)) && r[5] == '.' &&
+            allDigits(r.substr(6))) {
             m.ledData = r.substr(1);
             return c.ack();
         }
@@ -627,8 +635,10 @@ std::optional<std::string> counter(Ctx& c) {
         std::snprintf(b, sizeof b, "%X%02d", flags & 0xF, m.digitalOutputs & 3);
         return c.ack() + cased(b);
     }
-    if (r.size() == 4 && r.substr(0, 2) == "DO" && hexField(r, 2, 2, v)) {
-        m.digitalOutputs = v & 3;
+    if (r.size() == 4 && r.substr(0, 2) == "DO" && hexField(r, 2, 2, v) && v <= 3) {
+        // While an alarm type is set the 7320L's outputs are its alarm outputs.
+        if (display && m.alarmMode != 0) return c.nak();
+        m.digitalOutputs = v;
         return c.ack();
     }
     if (r == "CA") {

@@ -279,16 +279,7 @@ void advanceLive(ModuleState& m, double t, double dt) {
             }
             break;
         case Family::Counter:
-            for (int n = 0; n < 2; ++n) {
-                if (!m.counting[n]) continue;
-                std::uint64_t add = static_cast<std::uint64_t>(std::max(1.0, dt * 100 * (n + 1)));
-                std::uint64_t next = m.counts[n] + add;
-                if (next > m.maxCount[n]) {
-                    next %= static_cast<std::uint64_t>(m.maxCount[n]) + 1;
-                    m.overflow[n] = true;
-                }
-                m.counts[n] = static_cast<std::uint32_t>(next);
-            }
+            advanceCounter(m, t, dt);
             break;
         default:
             break;

@@ -113,6 +113,8 @@ struct ModuleState {
     std::string triggerHigh = "24", triggerLow = "08";
     int ledSource = 0;  // 7320L display source
     std::string ledData;
+    // Signal frequency on the two counter inputs, what frequency mode (type 51) measures.
+    std::array<std::uint32_t, 2> inputHz{1000, 250};
 
     // Main units: slot table payload of "$AAT" (8 or 16 characters).
     std::string slotTable;

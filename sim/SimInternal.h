@@ -65,6 +65,8 @@ void takeModbusBroadcast(ModuleState& m, const std::string& frame);
 
 // Moves the live values on by dt seconds at time t.
 void advanceLive(ModuleState& m, double t, double dt);
+// The counter models' part of it: counting or frequency, preset and alarm outputs.
+void advanceCounter(ModuleState& m, double t, double dt);
 
 // Formats one analog value as the module prints it in its data format.
 std::string formatAnalog(const ModuleState& m, int channel);

@@ -67,7 +67,10 @@ TEST_F(Layout, PagesShowEveryControlUnclipped) {
                           {"TfrmM7380", "7380", 0x13},
                           {"TfrmM7383", "7383", 0x16},
                           {"TfrmM7381", "7381", 0x14},
-                          {"TfrmM7382", "7382", 0x15}};
+                          {"TfrmM7382", "7382", 0x15},
+                          // Counters.
+                          {"TfrmM7320", "7320", 0x07},
+                          {"TfrmM7320L", "7320L", 0x1A}};
     std::vector<odel::sim::ModuleState> modules;
     for (const Case& c : cases) {
         modules.push_back(module(c.model, c.address));
