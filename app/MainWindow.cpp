@@ -241,7 +241,10 @@ void TfrmMain::ScanComPort() {
 }
 
 void TfrmMain::RefreshComPort(const QString& portName) {
-    if (link_ && (portName == "PC" || portName.toStdString() != link_->GetPortName()))
+    // A link that is no longer open (its adapter vanished) is dropped too, so the port is
+    // opened afresh: a new adapter may have appeared under the same name.
+    if (link_ &&
+        (portName == "PC" || portName.toStdString() != link_->GetPortName() || !link_->IsOpen()))
         link_.reset();  // closes the port
     if (!link_ && portName != "PC") {
         auto port = std::make_unique<odel::SerialPort>(portName.toStdString());

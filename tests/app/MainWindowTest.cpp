@@ -1,5 +1,8 @@
 // The main window against the simulated bus: command enabling, the link, the COM settings
 // page, the heartbeat panel, closing, help and the tree listing.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
@@ -107,6 +110,85 @@ TEST(MainWindowPorts, BusyPortIsListedAndGivesTheOpenError) {
     EXPECT_EQ(rec.texts("error"), QStringList{"Open " + path + " failed!"});
     EXPECT_EQ(win.link(), nullptr);
     EXPECT_EQ(win.frmComSet(), nullptr);
+}
+
+namespace {
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+}  // namespace
+
+// The adapter vanishes under a polling page and a new one appears at the same path: the page
+// reports its failure without spinning, and a click on the port or the module opens the new one.
+TEST(MainWindowPorts, VanishedLinkIsOpenedAgainOnTheNextClick) {
+    odel::test::RecordingDialogs rec;
+    odel::ui::setPauseHandler([](int) {});
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ttyODEL");
+    auto first = std::make_unique<odel::sim::SimBus>();
+    ASSERT_TRUE(first->start()) << first->error();
+    ASSERT_EQ(::symlink(first->slavePath().c_str(), path.toLocal8Bit().constData()), 0);
+    odel::ui::TfrmMain win(QStringList{path}, false);
+    win.show();
+    QTreeWidget* tree = win.treeviewModule;
+    QTreeWidgetItem* port = tree->topLevelItem(0)->child(0);
+    auto* module = new QTreeWidgetItem(port, QStringList{"(01)7352R"});
+    module->setData(0, odel::ui::kNodeDataRole, 0);
+    port->setExpanded(true);
+    auto click = [&](QTreeWidgetItem* item) {
+        const QRect r = tree->visualItemRect(item);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          QPoint(r.left() + 8, r.center().y()));
+    };
+    click(module);
+    ASSERT_NE(win.modulePage(), nullptr);
+    QTest::qWait(600);
+    EXPECT_EQ(win.statbarMain->panelText(0).toStdString(), "Polling AI data...");
+
+    first.reset();  // the pseudo-terminal disappears
+    QTest::qWait(600);
+    EXPECT_EQ(win.statbarMain->panelText(0).toStdString(), "Fail to fresh AI data!");
+    ASSERT_NE(win.link(), nullptr);
+    EXPECT_FALSE(win.link()->IsOpen());
+
+    odel::sim::SimBus second;
+    ASSERT_TRUE(second.start()) << second.error();
+    ASSERT_EQ(::unlink(path.toLocal8Bit().constData()), 0);
+    ASSERT_EQ(::symlink(second.slavePath().c_str(), path.toLocal8Bit().constData()), 0);
+    // Until the next click the page goes on failing, at its own pace.
+    const double cpu = cpuSeconds();
+    QTest::qWait(1100);
+    EXPECT_LT(cpuSeconds() - cpu, 0.3);
+    EXPECT_EQ(win.statbarMain->panelText(0).toStdString(), "Fail to fresh AI data!");
+    EXPECT_TRUE(QStringList({"2", "3"}).contains(win.statbarMain->panelText(1)));
+
+    click(port);
+    ASSERT_NE(win.link(), nullptr);
+    EXPECT_TRUE(win.link()->IsOpen());
+    EXPECT_NE(win.frmComSet(), nullptr);
+    EXPECT_TRUE(win.CommandEnabled(1));  // Search
+    std::string cmd = "$01M\r", reply;
+    EXPECT_TRUE(win.link()->Transact(cmd, 64, &reply));
+    EXPECT_EQ(reply, "!017352R\r");
+
+    // The same from a module node, when the link died while its page was shown.
+    click(module);
+    second.stop();
+    QTest::qWait(600);
+    EXPECT_FALSE(win.link()->IsOpen());
+    odel::sim::SimBus third;
+    ASSERT_TRUE(third.start()) << third.error();
+    ASSERT_EQ(::unlink(path.toLocal8Bit().constData()), 0);
+    ASSERT_EQ(::symlink(third.slavePath().c_str(), path.toLocal8Bit().constData()), 0);
+    click(module);
+    EXPECT_TRUE(win.link()->IsOpen());
+    QTest::qWait(600);
+    EXPECT_EQ(win.statbarMain->panelText(0).toStdString(), "Polling AI data...");
+    EXPECT_TRUE(rec.texts("error").isEmpty());
+    odel::ui::setPauseHandler({});
 }
 
 TEST_F(MainWindowTest, LinkIsKeptUnderItsPortAndClosedOnTheRoot) {
