@@ -103,6 +103,8 @@ class TfrmMain : public QMainWindow {
     void placePage(QWidget* page);
     void addPortNode(const QString& name);
     bool askExit();
+    // Whether pos (viewport coordinates) is on the expand indicator of a node with children.
+    bool onExpandIndicator(const QTreeWidgetItem* item, const QPoint& pos) const;
 
     QStringList extraPorts_;
     bool discoverPorts_;

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -311,6 +312,46 @@ TEST_F(MainWindowTest, HeartbeatResetOnLeftClicksOnlyAndExpandButtons) {
     EXPECT_EQ(win->link(), nullptr);
     EXPECT_NE(win->frmIntro(), nullptr);
     EXPECT_TRUE(rec.shown.empty());
+}
+
+TEST_F(MainWindowTest, ClicksInTheBlankIndentAndDragsDoNotMoveTheSelection) {
+    auto* shown = addNode(portNode(), "(05)7354", 0);
+    auto* other = addNode(portNode(), "(07)7320", 0);
+    click(portNode());
+    click(shown);
+    QWidget* page = win->shownPage();
+    ASSERT_NE(page, nullptr);
+    const QRect r = tree->visualItemRect(other);
+    const int y = r.center().y();
+    // Far left, in the port's indent slot, and on the leaf's own (empty) indicator slot; once as
+    // single clicks, once as double clicks.
+    for (int x : {1, r.left() - tree->indentation() - 4, r.left() - tree->indentation() / 2}) {
+        SCOPED_TRACE(x);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, QPoint(x, y));
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, QPoint(x, y));
+        EXPECT_EQ(tree->currentItem(), shown);
+        EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{shown});
+        EXPECT_EQ(win->shownPage(), page);
+    }
+    // A press on the shown node dragged onto another row leaves the selection where it was.
+    const QRect s = tree->visualItemRect(shown);
+    QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, QPoint(s.left() + 8, s.center().y()));
+    page = win->shownPage();
+    QMouseEvent move(QEvent::MouseMove, QPointF(r.left() + 8, y),
+                     tree->viewport()->mapToGlobal(QPointF(r.left() + 8, y)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &move);
+    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, QPoint(r.left() + 8, y));
+    EXPECT_EQ(tree->currentItem(), shown);
+    EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{shown});
+    EXPECT_EQ(win->shownPage(), page);
+    // The indicator of a node with children still folds it, and nothing else changes.
+    const QRect p = tree->visualItemRect(portNode());
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      QPoint(p.left() - tree->indentation() / 2, p.center().y()));
+    EXPECT_FALSE(portNode()->isExpanded());
+    EXPECT_EQ(tree->currentItem(), shown);
+    EXPECT_EQ(win->shownPage(), page);
 }
 
 TEST_F(MainWindowTest, KeysDoNotMoveTheSelectionAwayFromTheClickedNode) {
