@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QCollator>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -28,6 +27,7 @@
 #include "app/DlgAbout.h"
 #include "app/DlgAskAddr.h"
 #include "app/DlgSearch.h"
+#include "app/HelpWindow.h"
 #include "app/Intro.h"
 #include "app/MTerminal.h"
 #include "app/TreeImages.h"
@@ -496,7 +496,9 @@ void TfrmMain::tlbtnLoadConfClick() {
 
 void TfrmMain::tlbtnHelpClick() {
     const QString path = HelpPagePath();
-    if (QFileInfo::exists(path)) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (!QFileInfo::exists(path)) return;  // a missing page is not reported
+    if (!help_) help_ = new TfrmHelp(this);
+    help_->ShowPage(QUrl::fromLocalFile(path));
 }
 
 void TfrmMain::menuAboutOdelClick() {

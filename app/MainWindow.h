@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <memory>
 
+#include "app/HelpWindow.h"
+
 class QAction;
 class QScrollArea;
 class QSplitter;
@@ -83,6 +85,8 @@ class TfrmMain : public QMainWindow {
     ModulePage* modulePage() const { return modulePage_; }
     TfrmComSet* frmComSet() const { return frmComSet_; }
     TfrmIntro* frmIntro() const { return frmIntro_; }
+    // The help window once Help was used, else nullptr.
+    TfrmHelp* frmHelp() const { return help_; }
 
   public Q_SLOTS:
     void tlbtnSaveClick();
@@ -113,6 +117,7 @@ class TfrmMain : public QMainWindow {
     ModulePage* modulePage_ = nullptr;
     TfrmComSet* frmComSet_ = nullptr;
     TfrmIntro* frmIntro_ = nullptr;
+    QPointer<TfrmHelp> help_;
     bool exitConfirmed_ = false;
     bool commandState_[7] = {};
 };

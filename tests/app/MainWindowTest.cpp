@@ -7,13 +7,16 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "AppFixture.h"
 #include "app/ComSet.h"
+#include "app/HelpWindow.h"
 #include "app/Intro.h"
 #include "device/SerialPort.h"
 
@@ -438,23 +441,82 @@ class UrlCatcher : public QObject {
     void open(const QUrl& url) { urls << url; }
 };
 
-TEST_F(MainWindowTest, HelpOpensThePageOfTheDataDirectoryOrNothing) {
-    UrlCatcher catcher;
+TEST_F(MainWindowTest, HelpShowsThePageOfTheDataDirectoryInItsOwnWindow) {
+    UrlCatcher catcher;  // nothing may go to a desktop launcher
     QDesktopServices::setUrlHandler("file", &catcher, "open");
     QTemporaryDir dir;
     qputenv("ODEL_DATA_DIR", dir.path().toLocal8Bit());
     win->tlbtnHelpClick();  // no page there: nothing, no message
-    EXPECT_TRUE(catcher.urls.isEmpty());
+    EXPECT_EQ(win->frmHelp(), nullptr);
     ASSERT_TRUE(QDir(dir.path()).mkpath("Help"));
-    QFile page(dir.filePath("Help/Odelmain.htm"));
-    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
-    page.close();
+    auto write = [&](const QString& name, const QByteArray& html) {
+        QFile f(dir.filePath("Help/" + name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(html);
+    };
+    write("Odelmain.htm",
+          "<html><body><p>Main page</p><a href=\"more.htm\">more</a></body></html>");
+    write("more.htm", "<html><body><p>Second page</p></body></html>");
     win->menuOnlineHelp->trigger();
-    ASSERT_EQ(catcher.urls.size(), 1);
-    EXPECT_EQ(catcher.urls[0], QUrl::fromLocalFile(dir.filePath("Help/Odelmain.htm")));
+    odel::ui::TfrmHelp* help = win->frmHelp();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(help->isWindow());
+    const QUrl home = QUrl::fromLocalFile(dir.filePath("Help/Odelmain.htm"));
+    EXPECT_EQ(help->tbHelp->source(), home);
+    EXPECT_TRUE(help->tbHelp->toPlainText().contains("Main page"));
+    EXPECT_FALSE(help->btHelpBack->isEnabled());
+
+    // A link opens in the same window; back and forward walk the history.
+    help->tbHelp->setSource(help->tbHelp->source().resolved(QUrl("more.htm")));
+    EXPECT_TRUE(help->tbHelp->toPlainText().contains("Second page"));
+    ASSERT_TRUE(help->btHelpBack->isEnabled());
+    QTest::mouseClick(help->btHelpBack, Qt::LeftButton);
+    EXPECT_EQ(help->tbHelp->source(), home);
+    ASSERT_TRUE(help->btHelpForward->isEnabled());
+    QTest::mouseClick(help->btHelpForward, Qt::LeftButton);
+    EXPECT_TRUE(help->tbHelp->toPlainText().contains("Second page"));
+    QTest::mouseClick(help->btHelpHome, Qt::LeftButton);
+    EXPECT_EQ(help->tbHelp->source(), home);
+
+    // Help again reuses the one window.
+    help->hide();
+    win->tlbtnHelpClick();
+    EXPECT_EQ(win->frmHelp(), help);
+    EXPECT_TRUE(help->isVisible());
     qunsetenv("ODEL_DATA_DIR");
     QDesktopServices::unsetUrlHandler("file");
+    EXPECT_TRUE(catcher.urls.isEmpty());
     EXPECT_TRUE(rec.shown.empty());
+}
+
+// The page shipped beside the program: its topics are there and every link inside it leads to
+// a part of the page.
+TEST_F(MainWindowTest, ShippedHelpPageCoversInitFamiliesAndTroubleshooting) {
+    qputenv("ODEL_DATA_DIR", ODEL_BIN_DIR);
+    win->tlbtnHelpClick();
+    qunsetenv("ODEL_DATA_DIR");
+    ASSERT_NE(win->frmHelp(), nullptr);
+    QTextBrowser* tb = win->frmHelp()->tbHelp;
+    const QString text = tb->toPlainText();
+    for (const char* topic :
+         {"INIT state, and why settings are greyed out", "search from start address 0",
+          "Page families", "Multi-channel analog input", "Digital I/O", "Counter/frequency",
+          "Analog output", "Modbus modules", "Main unit", "Troubleshooting", "Baud rate.",
+          "Checksum.", "INIT state.", "Time-out.", "Wiring.", "Permissions"})
+        EXPECT_TRUE(text.contains(topic)) << topic;
+    QFile page(QString(ODEL_BIN_DIR) + "/Help/Odelmain.htm");
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(page.readAll());
+    static const QRegularExpression link("href=\"#([a-z]+)\"");
+    int links = 0;
+    for (auto it = link.globalMatch(html); it.hasNext(); ++links) {
+        const QString anchor = it.next().captured(1);
+        EXPECT_TRUE(html.contains("name=\"" + anchor + "\"")) << anchor.toStdString();
+    }
+    EXPECT_GE(links, 9);
+    tb->setSource(QUrl("#trouble"));
+    EXPECT_TRUE(win->frmHelp()->btHelpBack->isEnabled());
 }
 
 TEST_F(MainWindowTest, AboutDialogIsShownModally) {
