@@ -8,6 +8,10 @@
 #include "pages/analog_in/Unitm7354.h"
 #include "pages/analog_in/Unitm7354r.h"
 #include "pages/analog_in/Unitm7356.h"
+#include "pages/analog_in/Unitm7341.h"
+#include "pages/analog_in/Unitm7341l.h"
+#include "pages/analog_in/Unitm7342.h"
+#include "pages/analog_in/Unitm7345.h"
 
 namespace odel::ui {
 
@@ -50,6 +54,11 @@ void registerAll() {
     RegisterPage("TfrmM7352", [](QWidget* p) { return new TfrmM7352(p); });
     RegisterPage("TfrmM7347", [](QWidget* p) { return new TfrmM7347(p); });
     RegisterPage("TfrmM7356", [](QWidget* p) { return new TfrmM7356(p); });
+    // Single-channel analog inputs.
+    RegisterPage("TfrmM7341L", [](QWidget* p) { return new TfrmM7341L(p); });
+    RegisterPage("TfrmM7341", [](QWidget* p) { return new TfrmM7341(p); });
+    RegisterPage("TfrmM7342", [](QWidget* p) { return new TfrmM7342(p); });
+    RegisterPage("TfrmM7345", [](QWidget* p) { return new TfrmM7345(p); });
 }
 }  // namespace
 
