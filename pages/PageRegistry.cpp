@@ -3,6 +3,7 @@
 #include <QMap>
 
 #include "pages/analog_in/Unitm7347.h"
+#include "pages/analog_in/Unitm7347k.h"
 #include "pages/analog_in/Unitm7352.h"
 #include "pages/analog_in/Unitm7352r.h"
 #include "pages/analog_in/Unitm7354.h"
@@ -59,6 +60,8 @@ void registerAll() {
     RegisterPage("TfrmM7341", [](QWidget* p) { return new TfrmM7341(p); });
     RegisterPage("TfrmM7342", [](QWidget* p) { return new TfrmM7342(p); });
     RegisterPage("TfrmM7345", [](QWidget* p) { return new TfrmM7345(p); });
+    // Thermistor input with lead-wire compensation.
+    RegisterPage("TfrmM7347K", [](QWidget* p) { return new TfrmM7347K(p); });
 }
 }  // namespace
 
