@@ -4,6 +4,7 @@
 
 #include "pages/analog_in/Unitm7347.h"
 #include "pages/analog_in/Unitm7347k.h"
+#include "pages/analog_in/Unitm7349.h"
 #include "pages/analog_in/Unitm7352.h"
 #include "pages/analog_in/Unitm7352r.h"
 #include "pages/analog_in/Unitm7354.h"
@@ -60,6 +61,8 @@ void registerAll() {
     RegisterPage("TfrmM7341", [](QWidget* p) { return new TfrmM7341(p); });
     RegisterPage("TfrmM7342", [](QWidget* p) { return new TfrmM7342(p); });
     RegisterPage("TfrmM7345", [](QWidget* p) { return new TfrmM7345(p); });
+    // Strain-gauge input with its excitation output (shares the single-channel logic).
+    RegisterPage("TfrmM7349", [](QWidget* p) { return new TfrmM7349(p); });
     // Thermistor input with lead-wire compensation.
     RegisterPage("TfrmM7347K", [](QWidget* p) { return new TfrmM7347K(p); });
 }
