@@ -45,7 +45,7 @@ class LeadWirePicture : public QWidget {
         p.setPen(QPen(QColor(200, 40, 40), 2));
         for (double y : {28.0, 62.0}) p.drawRect(QRectF(55, y - 4, 22, 8));  // lead resistance
         p.setPen(Qt::black);
-        p.drawText(QRectF(45, 38, 45, 14), Qt::AlignCenter, "R lead");
+        p.drawText(QRectF(44, 8, 45, 12), Qt::AlignCenter, "R lead");
     }
 };
 }  // namespace
