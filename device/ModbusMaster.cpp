@@ -66,9 +66,9 @@ std::uint16_t ModbusMaster::Crc16(const std::uint8_t* data, std::size_t count) {
 }
 
 void ModbusMaster::Purge() {
+    port_->DiscardStaleInput();
     const int saved = port_->GetTimeout();
     port_->SetTimeout(1);
-    port_->FlushInput();
     std::uint8_t byte;
     for (int i = 0; i < kPurgeLimit && port_->ReadBytes(1, &byte); ++i) {
     }

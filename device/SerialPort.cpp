@@ -27,6 +27,10 @@ struct BaudEntry {
     speed_t speed;
 };
 
+// Most bytes dropped while discarding a cut line or a late reply: a line that never goes quiet
+// (a babbling device) cannot hold a command back for ever.
+constexpr int kMaxDiscard = 4096;
+
 constexpr BaudEntry kBauds[] = {
     {1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
     {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
@@ -107,6 +111,9 @@ struct SerialPort::Impl {
     std::uint8_t checksum = 0;
     char terminator = '\r';
     TrafficObserver* observer = nullptr;
+    // After a read gave up, a late reply may still be on its way: until this moment (extended by
+    // every byte that arrives) input is stale and the next command line discards it first.
+    std::int64_t staleUntilUsec = 0;
 
     bool ApplyLineSettings();
     // A hard I/O error: close and try to open the same device once more.
@@ -171,7 +178,10 @@ int SerialPort::Impl::ReadOneByte(std::uint8_t& byte) {
     std::int64_t deadline = NowUsec() + static_cast<std::int64_t>(timeoutMs) * 1000;
     for (;;) {
         WaitResult w = WaitFor(fd, POLLIN, deadline);
-        if (w == WaitResult::Timeout) return 0;
+        if (w == WaitResult::Timeout) {
+            staleUntilUsec = NowUsec() + static_cast<std::int64_t>(timeoutMs) * 1000;
+            return 0;
+        }
         if (w == WaitResult::HardError) return -1;
         ssize_t n = ::read(fd, &byte, 1);
         if (n == 1) {
@@ -360,10 +370,43 @@ bool SerialPort::ReadLine(int limit, std::string& dest) {
             return false;
         }
         ++count;
-        if (count >= limit) return false;  // the line does not fit; this byte is dropped
+        if (count >= limit) {
+            // The line does not fit; this byte and the rest of the line are dropped, so the tail
+            // is not taken as the reply to the next command.
+            for (int rest = 0; byte != static_cast<std::uint8_t>(impl_->terminator) &&
+                               rest < kMaxDiscard && impl_->ReadOneByte(byte) == 1;
+                 ++rest) {
+            }
+            return false;
+        }
         if (byte != 0) dest.push_back(static_cast<char>(byte));
         if (static_cast<char>(byte) == impl_->terminator) return true;
     }
+}
+
+bool SerialPort::DiscardStaleInput() {
+    if (impl_->fd < 0) return false;
+    FlushInput();
+    // A read that gave up recently: let a late reply arrive and drop it, until the line has been
+    // quiet for one time-out. A module that answered in time costs nothing here.
+    int discarded = 0;
+    while (discarded < kMaxDiscard) {
+        const std::int64_t until = impl_->staleUntilUsec;
+        if (NowUsec() >= until) break;
+        WaitResult w = WaitFor(impl_->fd, POLLIN, until);
+        if (w == WaitResult::Timeout) break;
+        if (w == WaitResult::HardError) return false;
+        std::uint8_t buffer[256];
+        ssize_t n = ::read(impl_->fd, buffer, sizeof buffer);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        if (n <= 0) return false;
+        if (impl_->observer)
+            impl_->observer->BytesRead(buffer, static_cast<std::size_t>(n), NowUsec());
+        discarded += static_cast<int>(n);
+        impl_->staleUntilUsec = NowUsec() + static_cast<std::int64_t>(impl_->timeoutMs) * 1000;
+    }
+    impl_->staleUntilUsec = 0;
+    return true;
 }
 
 bool SerialPort::FlushInput() {
@@ -421,6 +464,7 @@ bool SerialPort::VerifyChecksum(std::string& reply) {
 
 bool SerialPort::Transact(std::string& command, int limit, std::string* reply) {
     if (impl_->checksum != 0) AppendChecksum(command);
+    DiscardStaleInput();
     if (!WriteText(command)) return false;
     if (reply == nullptr) return false;
     if (!ReadLine(limit, *reply)) return false;

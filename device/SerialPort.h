@@ -48,6 +48,9 @@ class SerialPort {
 
     // Discards whatever the driver has received but nobody has read yet.
     bool FlushInput();
+    // Discards queued input before a command goes out; after a read that gave up, also a late
+    // reply still arriving, until the line has been quiet for one time-out.
+    bool DiscardStaleInput();
 
     void SetChecksum(std::uint8_t flag);
     std::uint8_t GetChecksum() const;

@@ -14,6 +14,8 @@
 #include "pages/analog_in/Unitm7341l.h"
 #include "pages/analog_in/Unitm7342.h"
 #include "pages/analog_in/Unitm7345.h"
+#include "pages/analog_out/Unitm7361.h"
+#include "pages/analog_out/Unitm7364.h"
 
 namespace odel::ui {
 
@@ -65,6 +67,9 @@ void registerAll() {
     RegisterPage("TfrmM7349", [](QWidget* p) { return new TfrmM7349(p); });
     // Thermistor input with lead-wire compensation.
     RegisterPage("TfrmM7347K", [](QWidget* p) { return new TfrmM7347K(p); });
+    // Analog outputs.
+    RegisterPage("TfrmM7361", [](QWidget* p) { return new TfrmM7361(p); });
+    RegisterPage("TfrmM7364", [](QWidget* p) { return new TfrmM7364(p); });
 }
 }  // namespace
 

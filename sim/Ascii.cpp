@@ -1,5 +1,6 @@
 // The ASCII command set as the modules answer it, per model family.
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -352,10 +353,57 @@ void updateAlarms(ModuleState& m) {
 
 namespace {
 
+// Seconds of a steady clock: the time base of slew ramps and the comm safety time.
+double aoClock() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Slew rate of the format byte (bits 5..2) in units per second; 0 = immediately. Each code
+// doubles the rate, from 0.125 mA/s or 0.0625 V/s at code 1.
+double aoSlewRate(const ModuleState& m, bool volts) {
+    int code = (m.format >> 2) & 0xF;
+    if (code == 0 || code > 11) return 0;
+    return (volts ? 0.0625 : 0.125) * std::pow(2.0, code - 1);
+}
+
+// Where output n stands now on its ramp towards the value last written.
+double aoRamped(const ModuleState& m, int n, bool volts, double now) {
+    double rate = aoSlewRate(m, volts), target = m.aoValues[n];
+    if (rate <= 0) return target;
+    double moved = rate * (now - m.aoSince[n]), d = target - m.aoFrom[n];
+    if (std::fabs(d) <= moved) return target;
+    return m.aoFrom[n] + (d > 0 ? moved : -moved);
+}
+
+// A new output value: the ramp starts where the output stands.
+void aoWrite(ModuleState& m, int n, double v, bool volts, double now) {
+    m.aoFrom[n] = aoRamped(m, n, volts, now);
+    m.aoSince[n] = now;
+    m.aoValues[n] = v;
+}
+
+// Output n jumps to v without a ramp.
+void aoJump(ModuleState& m, int n, double v, double now) {
+    m.aoFrom[n] = m.aoValues[n] = v;
+    m.aoSince[n] = now;
+}
+
+// Power-on after aoRestart: every output starts at its start-up value.
+void aoPowerOn(ModuleState& m, int outputs, double now) {
+    if (!m.aoRestart) return;
+    m.aoRestart = false;
+    m.safetyTriggered = false;
+    for (int n = 0; n < outputs; ++n) aoJump(m, n, m.aoStartup[n], now);
+}
+
 std::optional<std::string> ao1(Ctx& c) {
     ModuleState& m = c.m;
     const std::string& r = c.r;
     Span s = ao1Span(m.typeCode);
+    const bool volts = m.typeCode == 0x32;
+    const double now = aoClock();
+    aoPowerOn(m, 1, now);
     if (c.lead == '#') {
         double v = 0;
         if ((m.format & 3) >= 2) {
@@ -367,7 +415,7 @@ std::optional<std::string> ao1(Ctx& c) {
             if ((m.format & 3) == 1) v = s.low + v * (s.high - s.low) / 100.0;
         }
         if (v < s.low - 1e-9 || v > s.high + 1e-9) return c.nak();
-        m.aoValues[0] = v;
+        aoWrite(m, 0, v, volts, now);
         return ">";
     }
     if (c.lead != '$') return c.nak();
@@ -378,15 +426,26 @@ std::optional<std::string> ao1(Ctx& c) {
     }
     if (r.size() > 1 && r[0] == '3' && allHex(r.substr(1)) && r.size() <= 3) {
         m.aoTrim = static_cast<int>(std::strtol(r.c_str() + 1, nullptr, 16));
+        m.aoTrimCounts += static_cast<signed char>(m.aoTrim);
         m.calibrations.push_back("$" + r);
         return c.ack();
     }
     if (r == "6") return c.ack() + formatAo1(m, m.aoValues[0]);
     if (r == "8") {
+        // The output as it stands on its ramp; a positive trim count lowers it by 1.5 uA (on
+        // 20 mA; 0.75 mV on 10 V).
+        double trim = m.aoTrimCounts * s.high * 7.5e-5;
         double noise = m.live ? (std::rand() % 5 - 2) * 0.001 : 0.0;
-        return c.ack() + formatAo1(m, m.aoValues[0] + noise);
+        return c.ack() + formatAo1(m, aoRamped(m, 0, volts, now) - trim + noise);
     }
     return c.nak();
+}
+
+// What output n of the four-output module drives now: its emergency value while the emergency
+// input is active and enabled for it, else where its ramp stands.
+double ao4Output(const ModuleState& m, int n, double now) {
+    if (m.aoEmergencyActive && m.aoEmergencyInput[n]) return m.aoEmergency[n];
+    return aoRamped(m, n, m.aoRanges[n] == 0x32, now);
 }
 
 std::optional<std::string> ao4(Ctx& c) {
@@ -394,6 +453,17 @@ std::optional<std::string> ao4(Ctx& c) {
     const std::string& r = c.r;
     int n = 0, v = 0;
     char b[16];
+    const double now = aoClock();
+    aoPowerOn(m, 4, now);
+    // Comm safety: a host silent for longer than the safety time (tenths of a second) sends
+    // every output to its emergency value.
+    if (m.safeTime > 0 && m.aoLastCommand > 0 && !m.safetyTriggered &&
+        now - m.aoLastCommand > m.safeTime * 0.1) {
+        for (int k = 0; k < 4; ++k)
+            aoJump(m, k, m.aoEmergency[k], m.aoLastCommand + m.safeTime * 0.1);
+        m.safetyTriggered = true;
+    }
+    m.aoLastCommand = now;
     if (c.lead == '#') {
         // #AACn+12.000, #AASCn..., #AAECn...
         std::size_t at = r.rfind('C', 1);
@@ -403,14 +473,16 @@ std::optional<std::string> ao4(Ctx& c) {
         if (!channelAt(r, at + 1, 4, n) || !parseNumber(r.substr(at + 2), value)) return c.nak();
         Span s = ao4Span(m.aoRanges[n]);
         if (value < s.low - 1e-9 || value > s.high + 1e-9) return c.nak();
-        if (kind.empty())
-            m.aoValues[n] = value;
-        else if (kind == "S")
+        if (kind.empty()) {
+            aoWrite(m, n, value, m.aoRanges[n] == 0x32, now);
+            m.safetyTriggered = false;
+        } else if (kind == "S") {
             m.aoStartup[n] = value;
-        else if (kind == "E")
+        } else if (kind == "E") {
             m.aoEmergency[n] = value;
-        else
+        } else {
             return c.nak();
+        }
         return ">";
     }
     if (c.lead != '$') return c.nak();
@@ -428,7 +500,7 @@ std::optional<std::string> ao4(Ctx& c) {
             case '8':
                 return c.ack() + "C" + r[2] + static_cast<char>(m.aoRanges[n]);
             case '6':
-                std::snprintf(b, sizeof b, "%+07.3f", m.aoValues[n]);
+                std::snprintf(b, sizeof b, "%+07.3f", ao4Output(m, n, now));
                 return c.ack() + b;
             case 'D':
                 std::snprintf(b, sizeof b, "%+07.3f", m.aoStartup[n]);

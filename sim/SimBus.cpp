@@ -24,6 +24,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kFrameGap = std::chrono::milliseconds(5);
+// Longest time a reply may wait for room on the line before the rest of it is dropped.
+constexpr auto kWriteBound = std::chrono::milliseconds(500);
 
 speed_t speedOf(int baudCode) {
     switch (baudCode) {
@@ -260,21 +262,44 @@ struct SimBus::Impl {
         for (auto& m : bus.modules) advanceLive(m, t, dt);
     }
 
-    void send(const Out& out, bool pacing, int turnaroundMs) {
-        if (turnaroundMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(turnaroundMs));
-        if (!pacing) {
-            std::size_t done = 0;
-            while (done < out.bytes.size()) {
-                ssize_t n = ::write(master, out.bytes.data() + done, out.bytes.size() - done);
-                if (n <= 0) return;
+    // Sleeps up to ms, in slices, so a stop is never held up by a long turnaround.
+    void sleepUnlessStopped(int ms) {
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        while (!stopFlag && Clock::now() < end)
+            std::this_thread::sleep_for(
+                std::min<Clock::duration>(end - Clock::now(), std::chrono::milliseconds(10)));
+    }
+
+    // Writes bytes to the host without ever blocking on it: a host that does not read gets
+    // what fits within kWriteBound, and the rest of the reply is dropped.
+    bool writeBounded(const char* data, std::size_t size) {
+        const auto deadline = Clock::now() + kWriteBound;
+        std::size_t done = 0;
+        while (done < size && !stopFlag) {
+            ssize_t n = ::write(master, data + done, size - done);
+            if (n > 0) {
                 done += static_cast<std::size_t>(n);
+                continue;
             }
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
+            if (Clock::now() >= deadline) return false;
+            pollfd p{master, POLLOUT, 0};
+            ::poll(&p, 1, 10);
+        }
+        return done == size;
+    }
+
+    void send(const Out& out, bool pacing, int turnaroundMs) {
+        if (turnaroundMs > 0) sleepUnlessStopped(turnaroundMs);
+        if (!pacing) {
+            writeBounded(out.bytes.data(), out.bytes.size());
             return;
         }
         auto perByte = std::chrono::microseconds(10'000'000 / bpsOf(out.baudCode));
         for (char c : out.bytes) {
+            if (stopFlag) return;
             std::this_thread::sleep_for(perByte);
-            if (::write(master, &c, 1) != 1) return;
+            if (!writeBounded(&c, 1)) return;
         }
     }
 
@@ -336,6 +361,8 @@ bool SimBus::start(const BusDescription& bus) {
     cfsetospeed(&t, B9600);
     tcsetattr(impl_->slave, TCSANOW, &t);
     impl_->path = name;
+    // The serving thread never blocks on a host that does not read its replies.
+    ::fcntl(impl_->master, F_SETFL, ::fcntl(impl_->master, F_GETFL) | O_NONBLOCK);
     {
         std::lock_guard<std::mutex> lock(impl_->mu);
         impl_->bus = bus;

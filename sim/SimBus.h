@@ -83,6 +83,14 @@ struct ModuleState {
     std::array<bool, 4> aoEmergencyInput{};
     std::array<int, 4> aoRanges{};
     int aoTrim = 0;  // last trim step received
+    // Output behaviour of the 7361/7364 (times are seconds of the simulator's steady clock).
+    int aoTrimCounts = 0;             // 7361: signed sum of the trim counts received
+    std::array<double, 4> aoFrom{};   // output where the ramp to aoValues started
+    std::array<double, 4> aoSince{};  // when that ramp started (slew rate, format bits 5..2)
+    bool aoEmergencyActive = false;   // 7364 emergency input: enabled channels go to aoEmergency
+    bool aoRestart = false;           // set to switch the module off and on: outputs restart at
+                                      // their start-up values (taken at the next command)
+    double aoLastCommand = 0;         // 7364: last command received, for the comm safety time
 
     // Counters (7320, 7320L).
     std::array<std::uint32_t, 2> counts{};

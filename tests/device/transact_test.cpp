@@ -151,3 +151,48 @@ TEST(Transact, TerminalLimit) {
     EXPECT_FALSE(link->Transact(command, 60, &reply));
     EXPECT_EQ(reply.size(), 59u);
 }
+
+// A module that answers after the time-out: its late reply is never taken as the reply to the
+// next command; every exchange fails instead of answering the one before.
+TEST(Transact, LateReplyIsNotCreditedToTheNextCommand) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    auto link = OpenLink(peer.path(), 80);
+    std::vector<std::thread> late;
+    peer.setHandler([&](const std::string& line) -> std::optional<std::string> {
+        late.emplace_back([&peer, line] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(120));
+            peer.send("!01 reply to " + line.substr(0, line.size() - 1) + "\r");
+        });
+        return std::nullopt;
+    });
+    for (const char* c : {"$01M\r", "$012\r", "$01F\r"}) {
+        std::string command = c, reply;
+        EXPECT_FALSE(link->Transact(command, 64, &reply)) << c << " got " << reply;
+    }
+    for (auto& t : late) t.join();
+    // Answers in time again: the reply is the one to this command.
+    peer.setHandler([](const std::string& line) -> std::optional<std::string> {
+        return "!01 reply to " + line.substr(0, line.size() - 1) + "\r";
+    });
+    std::string command = "$01M\r", reply;
+    EXPECT_TRUE(link->Transact(command, 64, &reply));
+    EXPECT_EQ(reply, "!01 reply to $01M\r");
+}
+
+// The tail of a reply cut at the 64-character limit is dropped with it.
+TEST(Transact, TailOfAnOverLongReplyIsDropped) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    auto link = OpenLink(peer.path(), 80);
+    peer.replyNext("!01" + std::string(67, 'X') + "\r");
+    peer.replyNext("!01A1.20\r");
+    std::string command = "$01M\r", reply;
+    EXPECT_FALSE(link->Transact(command, 64, &reply));
+    EXPECT_EQ(reply.size(), 63u);
+    command = "$01F\r";
+    reply.clear();
+    long long ms = ElapsedMs([&] { EXPECT_TRUE(link->Transact(command, 64, &reply)); });
+    EXPECT_EQ(reply, "!01A1.20\r");
+    EXPECT_LT(ms, 60);  // nothing waited for: the cut line was read to its end
+}

@@ -28,6 +28,7 @@ class RawLink {
     RawLink& operator=(const RawLink&) = delete;
 
     bool ok() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
 
     void setSpeed(speed_t speed) {
         termios t{};
