@@ -219,7 +219,7 @@ TEST_F(SimRaw, SingleChannelAlarmCommands) {
     EXPECT_EQ(ask("@0BDO03"), "!0B\r");
     EXPECT_EQ(ask("@0BEAL"), "!0B\r");
     EXPECT_EQ(ask("@0BDO00"), "?0B\r");  // the alarm drives the outputs now
-    EXPECT_EQ(ask("@0BDI"), "!0B20300\r");
+    EXPECT_EQ(ask("@0BDI"), "!0B20000\r");  // within the limits: both alarm outputs off
     EXPECT_EQ(ask("@0BHI+05.000"), "!0B\r");
     EXPECT_EQ(ask("@0BRH"), "!0B+05.000\r");
     EXPECT_EQ(ask("@0BHIabc"), "?0B\r");
