@@ -3,11 +3,17 @@
 #include <QMap>
 
 #include "pages/analog_in/Unitm7347.h"
+#include "pages/analog_in/Unitm7347k.h"
+#include "pages/analog_in/Unitm7349.h"
 #include "pages/analog_in/Unitm7352.h"
 #include "pages/analog_in/Unitm7352r.h"
 #include "pages/analog_in/Unitm7354.h"
 #include "pages/analog_in/Unitm7354r.h"
 #include "pages/analog_in/Unitm7356.h"
+#include "pages/analog_in/Unitm7341.h"
+#include "pages/analog_in/Unitm7341l.h"
+#include "pages/analog_in/Unitm7342.h"
+#include "pages/analog_in/Unitm7345.h"
 #include "pages/analog_out/Unitm7361.h"
 #include "pages/analog_out/Unitm7364.h"
 #include "pages/digital/Unitm7380.h"
@@ -70,6 +76,15 @@ void registerAll() {
     RegisterPage("TfrmM7352", [](QWidget* p) { return new TfrmM7352(p); });
     RegisterPage("TfrmM7347", [](QWidget* p) { return new TfrmM7347(p); });
     RegisterPage("TfrmM7356", [](QWidget* p) { return new TfrmM7356(p); });
+    // Single-channel analog inputs.
+    RegisterPage("TfrmM7341L", [](QWidget* p) { return new TfrmM7341L(p); });
+    RegisterPage("TfrmM7341", [](QWidget* p) { return new TfrmM7341(p); });
+    RegisterPage("TfrmM7342", [](QWidget* p) { return new TfrmM7342(p); });
+    RegisterPage("TfrmM7345", [](QWidget* p) { return new TfrmM7345(p); });
+    // Strain-gauge input with its excitation output (shares the single-channel logic).
+    RegisterPage("TfrmM7349", [](QWidget* p) { return new TfrmM7349(p); });
+    // Thermistor input with lead-wire compensation.
+    RegisterPage("TfrmM7347K", [](QWidget* p) { return new TfrmM7347K(p); });
     // Analog outputs.
     RegisterPage("TfrmM7361", [](QWidget* p) { return new TfrmM7361(p); });
     RegisterPage("TfrmM7364", [](QWidget* p) { return new TfrmM7364(p); });

@@ -237,7 +237,7 @@ std::optional<std::string> aiMulti(Ctx& c) {
     }
     if (m.model == "7347K" && !r.empty() && r[0] == 'R') {
         if (r.size() == 2 && (r[1] == '0' || r[1] == '1'))
-            return c.ack() + hex4(m.leadWire[r[1] - '0']);
+            return c.ack() + hex4(std::abs(m.leadWire[r[1] - '0']));  // unsigned tenths of an ohm
         if (r.size() == 7 && (r[1] == '0' || r[1] == '1') && (r[2] == '+' || r[2] == '-') &&
             hexField(r, 3, 4, v)) {
             m.leadWire[r[1] - '0'] = r[2] == '-' ? -v : v;
@@ -257,6 +257,8 @@ std::optional<std::string> alarmCommand(Ctx& c) {
     ModuleState& m = c.m;
     const std::string& r = c.r;
     int v = 0;
+    // The RTD input has no alarm outputs, no DI and no event counter.
+    if (m.model == "7345") return c.nak();
     if (r == "DI")
         return c.ack() + std::to_string(m.alarmMode) + hex2(m.digitalOutputs) +
                hex2(m.digitalInputs);
@@ -275,20 +277,29 @@ std::optional<std::string> alarmCommand(Ctx& c) {
     }
     if (r == "EAM" || r == "EAL") {
         m.alarmMode = r[2] == 'M' ? 1 : 2;
+        m.latchedOutputs = 0;
+        updateAlarms(m);
         return c.ack();
     }
     if (r == "DA") {
         m.alarmMode = 0;
+        m.latchedOutputs = 0;
         return c.ack();
     }
     if (r == "CA") {
-        if (m.alarmMode == 2) m.digitalOutputs = 0;
+        // Releases latched outputs; a condition that still holds latches them again.
+        if (m.alarmMode == 2) {
+            m.latchedOutputs = 0;
+            m.digitalOutputs &= ~3;
+            updateAlarms(m);
+        }
         return c.ack();
     }
     if (r.size() > 2 && (r.substr(0, 2) == "HI" || r.substr(0, 2) == "LO")) {
         std::string value = r.substr(2);
         if (!limitText(value)) return c.nak();
         (r[0] == 'H' ? m.highLimit : m.lowLimit) = value;
+        updateAlarms(m);
         return c.ack();
     }
     if (r == "RH") return c.ack() + m.highLimit;
@@ -308,6 +319,7 @@ std::optional<std::string> alarmCommand(Ctx& c) {
 std::optional<std::string> aiSingle(Ctx& c) {
     ModuleState& m = c.m;
     const std::string& r = c.r;
+    updateAlarms(m);
     if (c.lead == '#')
         return r.empty() ? std::optional<std::string>(">" + formatAnalog(m, 0)) : c.nak();
     if (c.lead == '@') return alarmCommand(c);
@@ -330,12 +342,32 @@ std::optional<std::string> aiSingle(Ctx& c) {
         }
         if (r.size() > 1 && r[0] == 'E' && allHex(r.substr(1))) {
             m.aoTrim = static_cast<int>(std::strtol(r.c_str() + 1, nullptr, 16));
+            m.calibrations.push_back("$" + r);
             return c.ack();
         }
         if (r == "A" || r == "B") return calibration(c);
     }
     return c.nak();
 }
+
+}  // namespace
+
+void updateAlarms(ModuleState& m) {
+    const ModelInfo* info = findModel(m.model);
+    if (!info || (info->family != Family::AiSingle && info->family != Family::StrainGauge) ||
+        m.model == "7345")
+        return;
+    if ((m.digitalInputs & 1) && !(m.seenInputs & 1)) ++m.eventCounter;
+    m.seenInputs = m.digitalInputs;
+    if (m.alarmMode == 0) return;  // the outputs are the host's
+    double high = 0, low = 0;
+    const bool haveHigh = parseNumber(m.highLimit, high), haveLow = parseNumber(m.lowLimit, low);
+    int now = (haveHigh && m.values[0] > high ? 1 : 0) | (haveLow && m.values[0] < low ? 2 : 0);
+    if (m.alarmMode == 2) now = m.latchedOutputs |= now;
+    m.digitalOutputs = (m.digitalOutputs & ~3) | now;
+}
+
+namespace {
 
 // Seconds of a steady clock: the time base of slew ramps and the comm safety time.
 double aoClock() {
@@ -714,17 +746,20 @@ std::optional<std::string> mainUnit(Ctx& c, bool& blockFollows) {
 
 std::string formatAnalog(const ModuleState& m, int channel) {
     int format = m.format & 3;
-    bool ohms = (m.model == "7347" || m.model == "7347K") && format == 3;
+    bool ohms = (m.model == "7347" || m.model == "7347K" || m.model == "7345") && format == 3;
     if (m.burnout[channel]) return format == 2 ? "7FFF" : "+888888";
     Span s = rangeSpan(m.ranges[channel]);
     double fullScale = std::max(std::fabs(s.low), std::fabs(s.high));
     double v = m.values[channel];
+    // The thermistor module prints Fahrenheit when bit 3 of its format byte is set.
+    const bool fahrenheit = m.model == "7347K" && (m.format & 0x08);
     if (ohms) {
         double r = m.model == "7347K" ? (m.ranges[channel] == 0x30 ? 3000.0 : 10000.0) *
                                             std::exp(3950.0 * (1.0 / (v + 273.15) - 1.0 / 298.15))
                                       : 100.0 * (1.0 + 0.00385 * v);
         return fixed7(r, r < 1000 ? 999 : 9999);
     }
+    if (fahrenheit && (format == 0 || format == 3)) return fixed7(v * 9 / 5 + 32, 212);
     if (format == 0 || format == 3) return fixed7(v, fullScale);
     if (format == 1) {
         char b[16];

@@ -269,7 +269,9 @@ void advanceLive(ModuleState& m, double t, double dt) {
                 m.values[i] = mid + amp * std::sin(t * 0.4 + i * 0.8) + noise;
             }
             m.cjc = 25.0 + 0.5 * std::sin(t * 0.05);
-            if (info->family != Family::AiMulti && std::fmod(t, 3.0) < dt) ++m.eventCounter;
+            // The DI of the single-channel inputs changes every 1.5 s; its edges are counted.
+            if (info->family != Family::AiMulti && std::fmod(t, 1.5) < dt) m.digitalInputs ^= 1;
+            updateAlarms(m);
             break;
         case Family::Dio:
         case Family::Ao4:

@@ -72,6 +72,10 @@ struct ModuleState {
     std::string highLimit = "+100.00";
     std::string lowLimit = "-100.00";
     int eventCounter = 0;
+    // Single-channel inputs: DI0 as last seen (its rising edges count events), and whether the
+    // alarm outputs are latched on (latch mode keeps them until "@AACA").
+    int seenInputs = 0;
+    int latchedOutputs = 0;
 
     // Watchdog / fail-safe.
     int watchdog = 0;   // tenths of a second ("$AAX" / "$AAY")

@@ -68,6 +68,10 @@ void advanceLive(ModuleState& m, double t, double dt);
 // The counter models' part of it: counting or frequency, preset and alarm outputs.
 void advanceCounter(ModuleState& m, double t, double dt);
 
+// Single-channel inputs and the strain gauge: counts the rising edges of DI0 and drives the
+// alarm outputs DO0 (high) and DO1 (low) from the value against the limits.
+void updateAlarms(ModuleState& m);
+
 // Formats one analog value as the module prints it in its data format.
 std::string formatAnalog(const ModuleState& m, int channel);
 

@@ -1,0 +1,157 @@
+#include "pages/analog_in/Unitmwirepayment.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+#include <charconv>
+#include <cmath>
+
+#include "device/AnalogInput.h"
+#include "pages/frame/Dialogs.h"
+#include "pages/frame/Pause.h"
+
+namespace odel::ui {
+
+namespace {
+// The thermistor between its two terminals, with the lead resistance drawn in each wire.
+class LeadWirePicture : public QWidget {
+  public:
+    explicit LeadWirePicture(QWidget* parent) : QWidget(parent) {
+        setObjectName("Image1");
+        setFixedSize(150, 90);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Qt::darkGray, 1));
+        p.setBrush(QColor(230, 230, 230));
+        p.drawRect(105, 10, 35, 70);
+        p.setBrush(QColor(90, 90, 90));
+        p.drawEllipse(QPointF(115, 28), 4, 4);
+        p.drawEllipse(QPointF(115, 62), 4, 4);
+        p.setPen(QPen(QColor(60, 60, 60), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawLine(QPointF(115, 28), QPointF(20, 28));
+        p.drawLine(QPointF(115, 62), QPointF(20, 62));
+        p.drawRect(QRectF(12, 35, 16, 20));  // the thermistor
+        p.drawLine(QPointF(20, 28), QPointF(20, 35));
+        p.drawLine(QPointF(20, 55), QPointF(20, 62));
+        p.setPen(QPen(QColor(200, 40, 40), 2));
+        for (double y : {28.0, 62.0}) p.drawRect(QRectF(55, y - 4, 22, 8));  // lead resistance
+        p.setPen(Qt::black);
+        p.drawText(QRectF(44, 8, 45, 12), Qt::AlignCenter, "R lead");
+    }
+};
+}  // namespace
+
+TfrmMWirePayment::TfrmMWirePayment(QWidget* parent) : QDialog(parent) {
+    setObjectName("TfrmMWirePayment");
+    setWindowTitle("ODEL-7347K Lead Wire Effect Compensation");
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(new LeadWirePicture(this), 0, Qt::AlignTop);
+    auto* right = new QVBoxLayout;
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel("Lead Wire Resistance(0~6553.5) = ", this));
+    edtCurrentWirePaymentVal = new QLineEdit(this);
+    edtCurrentWirePaymentVal->setObjectName("edtCurrentWirePaymentVal");
+    edtCurrentWirePaymentVal->setMaxLength(8);
+    edtCurrentWirePaymentVal->setFixedWidth(80);
+    edtCurrentWirePaymentVal->setValidator(new QRegularExpressionValidator(
+        QRegularExpression("[0-9+\\-.]*"), edtCurrentWirePaymentVal));
+    row->addWidget(edtCurrentWirePaymentVal);
+    row->addWidget(new QLabel("Ohm", this));
+    right->addLayout(row);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    btExecute = new QPushButton("&Save", this);
+    btExecute->setObjectName("btExecute");
+    btExit = new QPushButton("E&xit", this);
+    btExit->setObjectName("btExit");
+    // Enter in the edit saves; the buttons do not also take it as their default.
+    for (QPushButton* b : {btExecute, btExit}) {
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+    }
+    right->addLayout(buttons);
+    right->addStretch(1);
+    layout->addLayout(right);
+    connect(btExecute, &QPushButton::clicked, this, &TfrmMWirePayment::btExecuteClick);
+    connect(btExit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(edtCurrentWirePaymentVal, &QLineEdit::returnPressed, this,
+            &TfrmMWirePayment::btExecuteClick);
+}
+
+void TfrmMWirePayment::setTarget(odel::AiMultiModule* module, const QString& mode) {
+    module_ = module;
+    mode_ = mode;
+}
+
+void TfrmMWirePayment::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Read once when the dialog opens, not on every re-activation after a message box, so a
+    // typed value is not overwritten.
+    if (!shown_) {
+        shown_ = true;
+        ReadValue();
+    }
+}
+
+void TfrmMWirePayment::ReadValue() {
+    std::string reply;
+    static const QRegularExpression hex4("^[0-9A-Fa-f]{4}$");
+    const bool ok = module_ && module_->ReadLeadWireCompensation(mode_.toStdString(), reply) &&
+                    hex4.match(QString::fromStdString(reply)).hasMatch();
+    if (ok) {
+        const int tenths = QString::fromStdString(reply).toInt(nullptr, 16);
+        edtCurrentWirePaymentVal->setText(QString::asprintf("%.1f", tenths * 0.1));
+        edtCurrentWirePaymentVal->setPlaceholderText({});
+    } else {
+        // No value is shown rather than a plausible 0 that a Save would write.
+        edtCurrentWirePaymentVal->clear();
+        edtCurrentWirePaymentVal->setPlaceholderText("read failed");
+    }
+}
+
+bool TfrmMWirePayment::ValueOf(const QString& text, QString& value) {
+    const std::string s = text.trimmed().toStdString();
+    const char* first = s.data();
+    const char* last = s.data() + s.size();
+    bool negative = false;
+    if (first != last && (*first == '+' || *first == '-')) negative = *first++ == '-';
+    float v = 0;
+    const auto [end, ec] = std::from_chars(first, last, v, std::chars_format::fixed);
+    if (ec != std::errc() || end == first || end != last) return false;
+    if (negative) v = -v;
+    // The module reads its value back without a sign: only 0 .. 6553.5 ohm is taken.
+    if (v > 6553.5f || !(v >= 0)) return false;
+    // Tenths, rounded to single precision, then truncated.
+    const float tenths = static_cast<float>(std::fabs(static_cast<double>(v) * 10));
+    value = QString::asprintf("%04X", static_cast<unsigned>(std::trunc(tenths)));
+    return true;
+}
+
+void TfrmMWirePayment::btExecuteClick() {
+    QString value;
+    if (!ValueOf(edtCurrentWirePaymentVal->text(), value)) {
+        dialogs().messageBox("Invalid data", "Warning");
+        return;
+    }
+    if (!module_ ||
+        !module_->SetLeadWireCompensation(mode_.toStdString(), "+", value.toStdString())) {
+        dialogs().error("Update failed!");
+        return;
+    }
+    pause(500);
+    dialogs().information("Update success!");
+    ReadValue();
+}
+
+}  // namespace odel::ui
