@@ -355,6 +355,8 @@ void TfrmMain::ShowModuleForm(int level) {
     page->setObjectName(QString(pageClass).remove(0, 1));  // frmM7352 ...
     placePage(page);
     modulePage_ = page;
+    // A page that showed an alarm in red does not colour the next page's messages.
+    statbarMain->setPanelColor(0, palette().color(QPalette::WindowText));
     // The main-unit page takes no tree view.
     page->InitModule(link_.get(), address, statbarMain,
                      pageClass == "TfrmM8600" ? nullptr : treeviewModule);

@@ -213,3 +213,16 @@ TEST_F(RealPagesTest, ModuleNodesOpenTheirRegisteredPages) {
         }
     }
 }
+
+namespace {
+
+// A red alarm text of one page does not colour the messages of the page opened next.
+TEST_F(RealPagesTest, StatusColourStartsAfreshOnEveryPage) {
+    auto* node = addNode(portNode(), "(01)7352R", 0);
+    win->findChild<odel::ui::StatusPanels*>()->setPanelColor(0, Qt::red);
+    click(node);
+    ASSERT_NE(win->modulePage(), nullptr);
+    EXPECT_NE(win->findChild<odel::ui::StatusPanels*>()->panelColor(0), QColor(Qt::red));
+}
+
+}  // namespace
