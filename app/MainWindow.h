@@ -16,6 +16,7 @@ class QTreeWidgetItem;
 
 namespace odel {
 class SerialPort;
+class TrafficObserver;
 }
 
 namespace odel::ui {
@@ -24,6 +25,7 @@ class ModulePage;
 class StatusPanels;
 class TfrmComSet;
 class TfrmIntro;
+class TfrmBusMonitor;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -56,6 +58,7 @@ class TfrmMain : public QMainWindow {
     QAction* menuDownloadConf;
     QAction* menuOnlineHelp;
     QAction* menuAboutOdel;
+    QAction* menuBusMonitor;
 
     void RefreshButton(bool save, bool search, bool terminal, bool dataScope, bool saveConf,
                        bool loadConf, bool help);
@@ -83,6 +86,9 @@ class TfrmMain : public QMainWindow {
     ModulePage* modulePage() const { return modulePage_; }
     TfrmComSet* frmComSet() const { return frmComSet_; }
     TfrmIntro* frmIntro() const { return frmIntro_; }
+    // The bus monitor's observer: given to the current link and to every link opened later.
+    void SetLinkObserver(odel::TrafficObserver* observer);
+    TfrmBusMonitor* busMonitor() const;
 
   public Q_SLOTS:
     void tlbtnSaveClick();
@@ -93,6 +99,7 @@ class TfrmMain : public QMainWindow {
     void tlbtnHelpClick();
     void menuExitClick();
     void menuAboutOdelClick();
+    void menuBusMonitorClick();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -112,6 +119,8 @@ class TfrmMain : public QMainWindow {
     TfrmComSet* frmComSet_ = nullptr;
     TfrmIntro* frmIntro_ = nullptr;
     bool exitConfirmed_ = false;
+    odel::TrafficObserver* linkObserver_ = nullptr;
+    QPointer<QWidget> busMonitor_;  // a TfrmBusMonitor
     bool commandState_[7] = {};
 };
 

@@ -79,12 +79,13 @@ Exchange& BusMonitor::Open(std::int64_t usec) {
     e.seq = nextSeq_++;
     e.writeUsec = usec;
     e.wallUsec = usec + wallOffsetUsec_;
-    e.port = portName_;
-    if (port_) {
-        e.timeoutMs = port_->GetTimeout();
-        e.checksum = port_->GetChecksum() != 0;
+    SerialPort* port = portSource_ ? portSource_() : port_;
+    if (port) {
+        e.port = port == port_ ? portName_ : port->GetPortName();
+        e.timeoutMs = port->GetTimeout();
+        e.checksum = port->GetChecksum() != 0;
         std::uint8_t d = 0, p = 0, s = 0;
-        port_->GetLineSettings(e.baud, d, p, s);
+        port->GetLineSettings(e.baud, d, p, s);
     }
     return e;
 }

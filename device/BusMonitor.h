@@ -47,6 +47,9 @@ class BusMonitor : public TrafficObserver {
     // Stops observing the attached link (its observer is unset).
     void Detach();
     SerialPort* Port() const { return port_; }
+    // Where the link's settings are read from when its observer was set by someone else (a
+    // window that follows whichever link is current); overrides the attached port.
+    void SetPortSource(std::function<SerialPort*()> source) { portSource_ = std::move(source); }
 
     void BytesWritten(const std::uint8_t* data, std::size_t count, std::int64_t usec) override;
     void BytesRead(const std::uint8_t* data, std::size_t count, std::int64_t usec) override;
@@ -85,6 +88,7 @@ class BusMonitor : public TrafficObserver {
     std::string portName_;
     std::int64_t wallOffsetUsec_ = 0;  // wall clock minus monotonic clock
     std::function<void(const Exchange&)> onClosed_;
+    std::function<SerialPort*()> portSource_;
 };
 
 }  // namespace odel::bus
