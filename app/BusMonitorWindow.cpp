@@ -230,7 +230,7 @@ TfrmBusMonitor::TfrmBusMonitor(std::function<void(odel::TrafficObserver*)> attac
     tblExchanges->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     tblExchanges->horizontalHeader()->setStretchLastSection(true);
     const int w = fontMetrics().horizontalAdvance('0');
-    const int widths[] = {14, 12, 5, 22, 26, 13, 13};
+    const int widths[] = {14, 12, 5, 22, 36, 13, 13};
     for (int c = 0; c < 7; ++c) tblExchanges->setColumnWidth(c, widths[c] * w);
     txtRaw = new QPlainTextEdit(this);
     txtRaw->setObjectName("txtRaw");

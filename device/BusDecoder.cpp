@@ -574,7 +574,7 @@ std::string AsciiText(std::string_view bytes) {
     for (char ch : bytes) {
         auto c = static_cast<unsigned char>(ch);
         if (c == '\r') {
-            out += "\xE2\x90\x8D";  // ␍
+            out += "\xE2\x86\xB5";  // ↵
         } else if (c >= 0x20 && c <= 0x7E) {
             out += ch;
         } else {

@@ -74,7 +74,7 @@ inline constexpr int kModbusReadDelayMs = 20;
 const char* VerdictText(Verdict v);
 // Recognises an ASCII command line (no checksum digits, no CR); "" when no form matches.
 std::string DescribeAsciiCommand(std::string_view line);
-// Readable form of ASCII bytes: CR as "␍", bytes outside printable ASCII as "<HH>".
+// Readable form of ASCII bytes: CR as "↵", bytes outside printable ASCII as "<HH>".
 std::string AsciiText(std::string_view bytes);
 // Upper-case hex bytes separated by blanks.
 std::string HexText(std::string_view bytes);

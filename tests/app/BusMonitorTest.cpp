@@ -58,15 +58,15 @@ TEST_F(BusMonitorTest, ShowsPollRowsAndTheUpdateInOrderWithReplyTimes) {
     const QStringList ports = column(m, ExchangeModel::Port);
     ASSERT_FALSE(commands.isEmpty());
     // The page's first read, its polls, then the Update's read and configuration command.
-    EXPECT_EQ(commands.front(), "$012␍");
-    const int firstPoll = static_cast<int>(commands.indexOf("#01␍"));
+    EXPECT_EQ(commands.front(), "$012↵");
+    const int firstPoll = static_cast<int>(commands.indexOf("#01↵"));
     const int setConf = static_cast<int>(commands.indexOf(QRegularExpression("^%01.*")));
     ASSERT_GE(firstPoll, 0) << commands.join(" | ").toStdString();
     ASSERT_GT(setConf, firstPoll) << commands.join(" | ").toStdString();
-    EXPECT_GE(commands.count("#01␍"), 2);
+    EXPECT_GE(commands.count("#01↵"), 2);
     // Update reads the configuration and checks the new address first.
-    EXPECT_EQ(commands[setConf - 2], "$012␍");
-    EXPECT_EQ(commands[setConf - 1], "$01M␍");
+    EXPECT_EQ(commands[setConf - 2], "$012↵");
+    EXPECT_EQ(commands[setConf - 1], "$01M↵");
     EXPECT_TRUE(meanings[setConf].startsWith("%AANNTTCCFF set configuration (address 01 → 01"))
         << meanings[setConf].toStdString();
     EXPECT_EQ(meanings[firstPoll], "#AA read all inputs");
@@ -91,7 +91,7 @@ TEST_F(BusMonitorTest, ClosedMonitorObservesNothingAndFollowsANewLink) {
     TfrmBusMonitor* m = openMonitor();
     std::string cmd = "$01M\r", reply;
     ASSERT_TRUE(win->link()->Transact(cmd, 64, &reply));
-    EXPECT_EQ(column(m, ExchangeModel::Command), QStringList{"$01M␍"});
+    EXPECT_EQ(column(m, ExchangeModel::Command), QStringList{"$01M↵"});
     m->close();
     cmd = "$012\r";
     reply.clear();
@@ -105,7 +105,7 @@ TEST_F(BusMonitorTest, ClosedMonitorObservesNothingAndFollowsANewLink) {
     cmd = "$01F\r";
     reply.clear();
     ASSERT_TRUE(win->link()->Transact(cmd, 64, &reply));
-    EXPECT_EQ(column(m, ExchangeModel::Command), (QStringList{"$01M␍", "$01F␍"}));
+    EXPECT_EQ(column(m, ExchangeModel::Command), (QStringList{"$01M↵", "$01F↵"}));
 }
 
 TEST_F(BusMonitorTest, FiltersRawViewSaveAndWhyNoAnswer) {
@@ -119,7 +119,7 @@ TEST_F(BusMonitorTest, FiltersRawViewSaveAndWhyNoAnswer) {
     EXPECT_EQ(column(m, ExchangeModel::Verdict),
               (QStringList{"accepted \"!\"", "no reply", "accepted \"!\"", "no reply"}));
     m->edtAddress->setText("30");
-    EXPECT_EQ(column(m, ExchangeModel::Command), (QStringList{"$30M␍", "$30M␍"}));
+    EXPECT_EQ(column(m, ExchangeModel::Command), (QStringList{"$30M↵", "$30M↵"}));
     EXPECT_TRUE(m->labWhyNoAnswer->text().startsWith(
         "Why no answer? Nothing came back from address 30 (2 tries at 9600 bps)"))
         << m->labWhyNoAnswer->text().toStdString();
@@ -134,7 +134,7 @@ TEST_F(BusMonitorTest, FiltersRawViewSaveAndWhyNoAnswer) {
     m->chkRaw->setChecked(true);
     EXPECT_TRUE(m->txtRaw->isVisible());
     EXPECT_NE(m->txtRaw->toPlainText().indexOf(QRegularExpression(
-                  "\\d\\d:\\d\\d:\\d\\d\\.\\d{6}  TX  24 30 31 4D 0D  \\|\\$01M␍\\|")),
+                  "\\d\\d:\\d\\d:\\d\\d\\.\\d{6}  TX  24 30 31 4D 0D  \\|\\$01M↵\\|")),
               -1)
         << m->txtRaw->toPlainText().toStdString();
 
@@ -148,7 +148,7 @@ TEST_F(BusMonitorTest, FiltersRawViewSaveAndWhyNoAnswer) {
     ASSERT_EQ(lines.size(), 5);
     EXPECT_EQ(lines[0], "time,port,address,command,reply,reply time,verdict,meaning");
     EXPECT_TRUE(
-        lines[2].endsWith(",\"30\",\"$30M␍\",\"\",\"no reply\",\"no reply\","
+        lines[2].endsWith(",\"30\",\"$30M↵\",\"\",\"no reply\",\"no reply\","
                           "\"$AAM read module name\""))
         << lines[2].toStdString();
 

@@ -347,10 +347,10 @@ TEST(OdelctlTrace, PrintsTheDecodedRowsToStderr) {
     const std::string p = peer.path();
     // time  port  command  reply  reply time  verdict  meaning
     const std::regex row1("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}  " + p +
-                          "  \\$012␍  !01400600␍  \\d+\\.\\d ms  accepted \"!\"  \\$AA2 read "
+                          "  \\$012↵  !01400600↵  \\d+\\.\\d ms  accepted \"!\"  \\$AA2 read "
                           "configuration\n");
     const std::regex row2("\n\\d\\d:\\d\\d:\\d\\d\\.\\d{3}  " + p +
-                          "  \\$05M␍    no reply  no reply  \\$AAM read module name\n$");
+                          "  \\$05M↵    no reply  no reply  \\$AAM read module name\n$");
     EXPECT_TRUE(std::regex_search(r.err, row1)) << r.err;
     EXPECT_TRUE(std::regex_search(r.err, row2)) << r.err;
     // Without the flag nothing is traced.

@@ -55,45 +55,45 @@ struct Case {
 
 TEST(BusDecoder, SampleExchangesGiveExactRowTexts) {
     const std::string tooLong = "!01" + std::string(62, '0') + "\r";
-    const std::string tooLongText = "!01" + std::string(62, '0') + "␍";
+    const std::string tooLongText = "!01" + std::string(62, '0') + "↵";
     const Case cases[] = {
-        {"read configuration", Make("$012\r", "!01400600\r"), "$012␍", "!01400600␍", "2.4 ms",
+        {"read configuration", Make("$012\r", "!01400600\r"), "$012↵", "!01400600↵", "2.4 ms",
          "accepted \"!\"", "$AA2 read configuration"},
-        {"checksum on, good", Make("$012B7\r", "!01400600AC\r", true), "$012[B7 ok]␍",
-         "!01400600[AC ok]␍", "2.6 ms", "accepted \"!\"", "$AA2 read configuration"},
-        {"checksum on, bad reply digits", Make("$012B7\r", "!01400600AD\r", true), "$012[B7 ok]␍",
-         "!01400600[AD bad]␍", "2.6 ms", "bad checksum", "$AA2 read configuration"},
-        {"read all inputs", Make("#01\r", ">+01.234+05.678\r"), "#01␍", ">+01.234+05.678␍",
+        {"checksum on, good", Make("$012B7\r", "!01400600AC\r", true), "$012[B7 ok]↵",
+         "!01400600[AC ok]↵", "2.6 ms", "accepted \"!\"", "$AA2 read configuration"},
+        {"checksum on, bad reply digits", Make("$012B7\r", "!01400600AD\r", true), "$012[B7 ok]↵",
+         "!01400600[AD bad]↵", "2.6 ms", "bad checksum", "$AA2 read configuration"},
+        {"read all inputs", Make("#01\r", ">+01.234+05.678\r"), "#01↵", ">+01.234+05.678↵",
          "3.0 ms", "data \">\"", "#AA read all inputs"},
-        {"set configuration", Make("%0102080600\r", "!02\r"), "%0102080600␍", "!02␍", "1.8 ms",
+        {"set configuration", Make("%0102080600\r", "!02\r"), "%0102080600↵", "!02↵", "1.8 ms",
          "accepted \"!\"",
          "%AANNTTCCFF set configuration (address 01 → 02, type 08, 9600 bps, format 00)"},
-        {"rejected", Make("$01M\r", "?01\r"), "$01M␍", "?01␍", "1.8 ms", "rejected \"?\"",
+        {"rejected", Make("$01M\r", "?01\r"), "$01M↵", "?01↵", "1.8 ms", "rejected \"?\"",
          "$AAM read module name"},
-        {"channel range", Make("$017C3R0E\r", "!01\r"), "$017C3R0E␍", "!01␍", "1.8 ms",
+        {"channel range", Make("$017C3R0E\r", "!01\r"), "$017C3R0E↵", "!01↵", "1.8 ms",
          "accepted \"!\"", "$AA7CnRrr set channel range (channel 3, range 0E)"},
-        {"alarm limit", Make("@01HI+10.00\r", "!01\r"), "@01HI+10.00␍", "!01␍", "1.8 ms",
+        {"alarm limit", Make("@01HI+10.00\r", "!01\r"), "@01HI+10.00↵", "!01↵", "1.8 ms",
          "accepted \"!\"", "@AAHI(value) set high alarm limit (value +10.00)"},
-        {"digital output", Make("#011301\r", ">\r"), "#011301␍", ">␍", "1.6 ms", "data \">\"",
+        {"digital output", Make("#011301\r", ">\r"), "#011301↵", ">↵", "1.6 ms", "data \">\"",
          "#AA1n0v set digital output (output 3, value 1)"},
-        {"channel output", Make("#01C2+12.000\r", ">\r"), "#01C2+12.000␍", ">␍", "1.6 ms",
+        {"channel output", Make("#01C2+12.000\r", ">\r"), "#01C2+12.000↵", ">↵", "1.6 ms",
          "data \">\"", "#AACn(value) write channel output (channel 2, value +12.000)"},
-        {"counter", Make("$01510\r", "!01\r"), "$01510␍", "!01␍", "1.8 ms", "accepted \"!\"",
+        {"counter", Make("$01510\r", "!01\r"), "$01510↵", "!01↵", "1.8 ms", "accepted \"!\"",
          "$AA5MM set channel enable (mask 10) or $AA5ns set counter state (counter 1, "
          "state 0)"},
-        {"ambiguous form", Make("$016\r", "!0F0300\r"), "$016␍", "!0F0300␍", "2.2 ms",
+        {"ambiguous form", Make("$016\r", "!0F0300\r"), "$016↵", "!0F0300↵", "2.2 ms",
          "accepted \"!\"", "$AA6 read channel enable / digital status / output value"},
-        {"misbuilt command", Make("$01Q\r", ""), "$01Q␍", "", "no reply", "no reply",
+        {"misbuilt command", Make("$01Q\r", ""), "$01Q↵", "", "no reply", "no reply",
          "unknown command"},
-        {"no CR", Make("$012\r", "!01400600"), "$012␍", "!01400600", "2.3 ms", "no CR",
+        {"no CR", Make("$012\r", "!01400600"), "$012↵", "!01400600", "2.3 ms", "no CR",
          "$AA2 read configuration"},
-        {"garbage", Make("$012\r", "\x15\xFE*!01400600\r"), "$012␍", "<15><FE>*!01400600␍",
+        {"garbage", Make("$012\r", "\x15\xFE*!01400600\r"), "$012↵", "<15><FE>*!01400600↵",
          "2.7 ms", "garbage", "$AA2 read configuration"},
-        {"over-long", Make("$012\r", tooLong), "$012␍", tooLongText.c_str(), "8.0 ms", "over-long",
+        {"over-long", Make("$012\r", tooLong), "$012↵", tooLongText.c_str(), "8.0 ms", "over-long",
          "$AA2 read configuration"},
-        {"echo", Make("$012\r", "$012\r!01400600\r"), "$012␍", "$012␍!01400600␍", "2.9 ms", "echo",
+        {"echo", Make("$012\r", "$012\r!01400600\r"), "$012↵", "$012↵!01400600↵", "2.9 ms", "echo",
          "$AA2 read configuration"},
-        {"late", Make("$012\r", "!01\r", false, 95000), "$012␍", "!01␍", "95.3 ms late",
+        {"late", Make("$012\r", "!01\r", false, 95000), "$012↵", "!01↵", "95.3 ms late",
          "accepted \"!\"", "$AA2 read configuration"},
         // Modbus: the four functions, an exception and a bad CRC.
         {"read coils", Make(Frame({1, 1, 0, 0, 0, 16}), Frame({1, 1, 2, 0x0F, 0x00})),
@@ -148,16 +148,16 @@ TEST(BusDecoder, RawViewCsvAndText) {
     e.wallUsec = 1700000000000000;  // the wall clock of the write, a whole second
     std::string raw = RawText(e);
     // One line per chunk: µs time, direction, hex, ASCII.
-    EXPECT_NE(raw.find(".000000  TX  24 30 31 32 0D  |$012␍|\n"), std::string::npos) << raw;
+    EXPECT_NE(raw.find(".000000  TX  24 30 31 32 0D  |$012↵|\n"), std::string::npos) << raw;
     EXPECT_NE(raw.find(".001500  RX  21  |!|\n"), std::string::npos) << raw;
-    EXPECT_NE(raw.find(".001700  RX  0D  |␍|\n"), std::string::npos) << raw;
+    EXPECT_NE(raw.find(".001700  RX  0D  |↵|\n"), std::string::npos) << raw;
     Row r = Decode(Make("$01M\r", "!01\"x\"\r"), 0);
     r.time = "10:00:00.000";
     EXPECT_EQ(CsvLine(r),
-              "\"10:00:00.000\",\"/dev/pts/3\",\"01\",\"$01M␍\",\"!01\"\"x\"\"␍\","
+              "\"10:00:00.000\",\"/dev/pts/3\",\"01\",\"$01M↵\",\"!01\"\"x\"\"↵\","
               "\"2.1 ms\",\"accepted \"\"!\"\"\",\"$AAM read module name\"");
     EXPECT_EQ(RowText(r),
-              "10:00:00.000  /dev/pts/3  $01M␍  !01\"x\"␍  2.1 ms  accepted \"!\"  "
+              "10:00:00.000  /dev/pts/3  $01M↵  !01\"x\"↵  2.1 ms  accepted \"!\"  "
               "$AAM read module name");
 }
 
