@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGridLayout>
@@ -13,7 +14,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -126,21 +126,28 @@ TfrmMTerminal::TfrmMTerminal(QWidget* parent) : QDialog(parent) {
     edtCommandLine->setFocus();
 }
 
+// Padded by characters, so a byte above 0x7F (one character) keeps the columns.
 QString TfrmMTerminal::CommandLogLine(const QString& text, int h, int m, int s) {
-    return QString::asprintf("%-60s%02d:%02d:%02d", text.toUtf8().constData(), h, m, s);
+    return text.leftJustified(60) + QString::asprintf("%02d:%02d:%02d", h, m, s);
 }
 
 QString TfrmMTerminal::ReplyLogLine(const QString& reply, int h, int m, int s, qint64 ms) {
-    const QString timed = CommandLogLine(reply, h, m, s);
-    return QString::asprintf("%-75s%d(ms)", timed.toUtf8().constData(), static_cast<int>(ms));
+    return CommandLogLine(reply, h, m, s).leftJustified(75) +
+           QString::asprintf("%d(ms)", static_cast<int>(ms));
 }
 
 void TfrmMTerminal::SendCommandLine(const QString& text) {
+    // One character, one byte: what the line shows is what goes out.
+    SendCommandBytes(text.toLatin1());
+}
+
+void TfrmMTerminal::SendCommandBytes(const QByteArray& bytes) {
     if (!link_) return;
     odel::DrainLink(*link_);
     edtCommandStatus->setFocus();
     link_->SetChecksum(chkCheckSum->isChecked() ? 1 : 0);
-    std::string command = text.toStdString() + "\r";
+    std::string command = bytes.toStdString() + "\r";
+    const QString text = QString::fromLatin1(bytes);
 
     QTime now = QTime::currentTime();
     edtCommandStatus->appendPlainText(CommandLogLine(text, now.hour(), now.minute(), now.second()));
@@ -166,21 +173,43 @@ void TfrmMTerminal::SendCommandLine(const QString& text) {
 }
 
 void TfrmMTerminal::btSendClick() {
+    if (running_) return;  // a click that came in between two commands of a file
     if (rdbIsSingleCommand->isChecked()) {
         SendCommandLine(edtCommandLine->text());
         return;
     }
     if (edtFileName->text().isEmpty()) return;
     QFile file(edtFileName->text());
-    if (!openFileOrSay(file, QIODevice::ReadOnly | QIODevice::Text)) return;
-    // Blanks and line ends separate the commands.
-    const QString content = QString::fromLatin1(file.readAll());
-    file.close();
-    static const QRegularExpression blanks("\\s+");
-    for (const QString& word : content.split(blanks, Qt::SkipEmptyParts)) {
+    if (!openFileOrSay(file, QIODevice::ReadOnly)) return;
+    running_ = true;
+    stopRun_ = false;
+    refreshButtons();
+    QByteArray word;
+    while (!stopRun_ && ReadFileWord(file, word)) {
         if (word.size() > kMaxFileWord) continue;  // would not fit a command line
-        SendCommandLine(word);
+        SendCommandBytes(word);
+        // The window repaints, and Stop or a close ends the run before the next command.
+        QCoreApplication::processEvents();
     }
+    running_ = false;
+    refreshButtons();
+}
+
+bool TfrmMTerminal::ReadFileWord(QIODevice& file, QByteArray& word) {
+    word.clear();
+    char c = 0;
+    auto blank = [](char ch) {
+        return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r' || ch == '\v' || ch == '\f';
+    };
+    do {
+        if (!file.getChar(&c)) return false;
+    } while (blank(c));
+    // A word too long for a command line is read to its end but kept only one byte past the
+    // limit, so that the caller can tell it and memory stays small.
+    do {
+        if (word.size() <= kMaxFileWord) word += c;
+    } while (file.getChar(&c) && !blank(c));
+    return true;
 }
 
 bool TfrmMTerminal::eventFilter(QObject* watched, QEvent* event) {
@@ -199,7 +228,8 @@ void TfrmMTerminal::edtCommandLineKeyDown(int key) {
 }
 
 void TfrmMTerminal::setRepeating(bool on) {
-    for (QPushButton* b : {btSend, btContinueSend, btSaveToFile, btExit}) b->setEnabled(!on);
+    repeating_ = on;
+    refreshButtons();
     edtCommandStatus->setFocus();
     if (on)
         tmrUpdate->start();
@@ -207,10 +237,17 @@ void TfrmMTerminal::setRepeating(bool on) {
         tmrUpdate->stop();
 }
 
+void TfrmMTerminal::refreshButtons() {
+    for (QPushButton* b : {btSend, btContinueSend, btSaveToFile})
+        b->setEnabled(!repeating_ && !running_);
+    btExit->setEnabled(!repeating_);
+}
+
 void TfrmMTerminal::btContinueSendClick() {
     setRepeating(true);
 }
 void TfrmMTerminal::btStopSendClick() {
+    stopRun_ = true;
     setRepeating(false);
 }
 
@@ -218,7 +255,7 @@ void TfrmMTerminal::tmrUpdateTimer() {
     // The exchange runs inside the tick, so no tick comes while one is running.
     tmrUpdate->stop();
     btSendClick();
-    if (!btExit->isEnabled()) tmrUpdate->start();  // still repeating
+    if (repeating_) tmrUpdate->start();
 }
 
 void TfrmMTerminal::btSaveToFileClick() {
@@ -229,7 +266,7 @@ void TfrmMTerminal::btSaveToFileClick() {
     QByteArray text;
     if (!edtCommandStatus->document()->isEmpty())
         for (const QString& line : edtCommandStatus->toPlainText().split('\n'))
-            text += line.toUtf8() + "\r\n";
+            text += line.toLatin1() + "\r\n";  // the bytes as they came
     file.write(text);
 }
 
@@ -254,11 +291,14 @@ void TfrmMTerminal::rdbIsSingleCommandClick() {
 }
 
 void TfrmMTerminal::closeEvent(QCloseEvent* event) {
+    stopRun_ = true;
     tmrUpdate->stop();
     QDialog::closeEvent(event);
 }
 
 void TfrmMTerminal::done(int result) {
+    stopRun_ = true;
+    repeating_ = false;
     tmrUpdate->stop();
     QDialog::done(result);
 }

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QIODevice;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -29,6 +30,11 @@ class TfrmMTerminal : public QDialog {
 
     void SetLink(odel::SerialPort* link) { link_ = link; }
     void SendCommandLine(const QString& text);
+    // The same exchange for the bytes of a command-file word, sent as they stand.
+    void SendCommandBytes(const QByteArray& bytes);
+    // Reads the next blank-separated word of a command file; false at the end of the file.
+    // A word longer than kMaxFileWord comes back cut to kMaxFileWord + 1 bytes.
+    static bool ReadFileWord(QIODevice& file, QByteArray& word);
     // The two log lines of one exchange (exposed for their exact layout).
     static QString CommandLogLine(const QString& text, int h, int m, int s);
     static QString ReplyLogLine(const QString& reply, int h, int m, int s, qint64 ms);
@@ -69,9 +75,13 @@ class TfrmMTerminal : public QDialog {
   private:
     void edtCommandLineKeyDown(int key);
     void setRepeating(bool on);
+    void refreshButtons();
 
     odel::SerialPort* link_ = nullptr;
     QString fileName_;
+    bool repeating_ = false;  // between Continue Send and Stop
+    bool running_ = false;    // a command file is being sent
+    bool stopRun_ = false;    // Stop or a close came during the run
 };
 
 }  // namespace odel::ui

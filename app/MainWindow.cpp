@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QCollator>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -29,6 +28,7 @@
 #include "app/DlgAbout.h"
 #include "app/DlgAskAddr.h"
 #include "app/DlgSearch.h"
+#include "app/HelpWindow.h"
 #include "app/Intro.h"
 #include "app/MTerminal.h"
 #include "app/TreeImages.h"
@@ -245,7 +245,10 @@ void TfrmMain::ScanComPort() {
 }
 
 void TfrmMain::RefreshComPort(const QString& portName) {
-    if (link_ && (portName == "PC" || portName.toStdString() != link_->GetPortName()))
+    // A link that is no longer open (its adapter vanished) is dropped too, so the port is
+    // opened afresh: a new adapter may have appeared under the same name.
+    if (link_ &&
+        (portName == "PC" || portName.toStdString() != link_->GetPortName() || !link_->IsOpen()))
         link_.reset();  // closes the port
     if (!link_ && portName != "PC") {
         auto port = std::make_unique<odel::SerialPort>(portName.toStdString());
@@ -374,8 +377,7 @@ void TfrmMain::treeviewModuleMouseDown(Qt::MouseButton button, const QPoint& pos
         const int textRight = r.left() + treeviewModule->iconSize().width() + 10 +
                               treeviewModule->fontMetrics().horizontalAdvance(item->text(0));
         onNode = pos.x() >= r.left() && pos.x() <= textRight;
-        onRootButton = !onNode && !item->parent() && pos.x() < r.left() &&
-                       pos.x() >= r.left() - treeviewModule->indentation();
+        onRootButton = !onNode && !item->parent() && onExpandIndicator(item, pos);
     }
     if (onNode || onRootButton) {
         const int level = onNode ? levelOf(item) : 0;
@@ -422,16 +424,28 @@ void TfrmMain::treeviewModuleMouseDown(Qt::MouseButton button, const QPoint& pos
     statbarMain->setPanelText(1, "0");
 }
 
+bool TfrmMain::onExpandIndicator(const QTreeWidgetItem* item, const QPoint& pos) const {
+    if (!item || item->childCount() == 0) return false;
+    const QRect r = treeviewModule->visualItemRect(item);
+    return pos.x() < r.left() && pos.x() >= r.left() - treeviewModule->indentation();
+}
+
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == treeviewModule->viewport() && event->type() == QEvent::MouseButtonPress) {
+    if (watched == treeviewModule->viewport()) {
+        const QEvent::Type type = event->type();
         auto* me = static_cast<QMouseEvent*>(event);
-        const QPoint pos = me->position().toPoint();
-        QTreeWidgetItem* item = treeviewModule->itemAt(pos);
-        const QRect r = item ? treeviewModule->visualItemRect(item) : QRect();
-        // The expand button keeps its usual behaviour; everything else is handled here only.
-        const bool onButton = item && pos.x() < r.left();
-        treeviewModuleMouseDown(me->button(), pos);
-        return !onButton;
+        // Only the handler selects a node: the tree itself gets no presses (a press in the blank
+        // indent would select that row without building its view) and no drags across rows.
+        // The second press of a double click counts as a click of its own.
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+            const QPoint pos = me->position().toPoint();
+            QTreeWidgetItem* item = treeviewModule->itemAt(pos);
+            treeviewModuleMouseDown(me->button(), pos);
+            if (me->button() == Qt::LeftButton && onExpandIndicator(item, pos))
+                item->setExpanded(!item->isExpanded());
+            return true;
+        }
+        if (type == QEvent::MouseMove && me->buttons() != Qt::NoButton) return true;
     }
     if (watched == treeviewModule && event->type() == QEvent::KeyPress) {
         // Only a click selects a node and builds its view: keys that would move the selection
@@ -487,7 +501,9 @@ void TfrmMain::tlbtnLoadConfClick() {
 
 void TfrmMain::tlbtnHelpClick() {
     const QString path = HelpPagePath();
-    if (QFileInfo::exists(path)) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (!QFileInfo::exists(path)) return;  // a missing page is not reported
+    if (!help_) help_ = new TfrmHelp(this);
+    help_->ShowPage(QUrl::fromLocalFile(path));
 }
 
 void TfrmMain::menuAboutOdelClick() {

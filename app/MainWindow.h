@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <memory>
 
+#include "app/HelpWindow.h"
+
 class QAction;
 class QScrollArea;
 class QSplitter;
@@ -89,6 +91,8 @@ class TfrmMain : public QMainWindow {
     // The bus monitor's observer: given to the current link and to every link opened later.
     void SetLinkObserver(odel::TrafficObserver* observer);
     TfrmBusMonitor* busMonitor() const;
+    // The help window once Help was used, else nullptr.
+    TfrmHelp* frmHelp() const { return help_; }
 
   public Q_SLOTS:
     void tlbtnSaveClick();
@@ -110,6 +114,8 @@ class TfrmMain : public QMainWindow {
     void placePage(QWidget* page);
     void addPortNode(const QString& name);
     bool askExit();
+    // Whether pos (viewport coordinates) is on the expand indicator of a node with children.
+    bool onExpandIndicator(const QTreeWidgetItem* item, const QPoint& pos) const;
 
     QStringList extraPorts_;
     bool discoverPorts_;
@@ -118,6 +124,7 @@ class TfrmMain : public QMainWindow {
     ModulePage* modulePage_ = nullptr;
     TfrmComSet* frmComSet_ = nullptr;
     TfrmIntro* frmIntro_ = nullptr;
+    QPointer<TfrmHelp> help_;
     bool exitConfirmed_ = false;
     odel::TrafficObserver* linkObserver_ = nullptr;
     QPointer<QWidget> busMonitor_;  // a TfrmBusMonitor

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/AppIdentity.h"
 #include "app/MainWindow.h"
 #include "pages/frame/Dialogs.h"
 #include "sim/SimBus.h"
@@ -45,8 +46,7 @@ int main(int argc, char** argv) {
     if (int rc = parse(argc, early.data(), options, true); rc >= 0) return rc;
 
     QApplication app(argc, argv);  // takes the Qt options out of argv
-    QApplication::setApplicationName("odel-utility");
-    QApplication::setApplicationDisplayName("ODEL Utility");
+    odel::ui::SetApplicationIdentity();
     options = {};
     if (int rc = parse(argc, argv, options, false); rc >= 0) return rc;
 

@@ -80,6 +80,8 @@ bool BusSearch::ProbeAscii(int address, int phase, ProbeNode& found) {
         probe_->SetAddress(Hex2(address));
         link_->SetChecksum(0);
     } else {
+        // Same address again: a late reply to the first probe is still this module's.
+        link_->SkipStaleWait();
         link_->SetChecksum(1);
     }
     std::string name;
@@ -94,6 +96,7 @@ bool BusSearch::ProbeAscii(int address, int phase, ProbeNode& found) {
 bool BusSearch::ProbeModbus(int address, ProbeNode& found) {
     ModbusMaster* modbus = probe_->GetModbus();
     if (modbus == nullptr) return false;
+    link_->SkipStaleWait();
     if (!modbus->RequestReadRegisters(address, kNameRegister, 2)) return false;
     std::uint8_t data[ModbusMaster::kReceiveBufferSize] = {};
     int count = 0;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -27,19 +28,35 @@ bool IsVirtualTerminal(const std::string& name) {
     return false;
 }
 
-// The 8250 driver registers a fixed number of slots whether a UART sits behind them or not;
-// only those whose type is known are real ports.
-bool IsUnconfigured8250(const fs::path& entry, const std::string& devPath) {
+// Serial-core UART slots (the 8250 driver registers a fixed number whether a UART sits behind
+// them or not) are probed; other drivers (USB adapters, ACM) list what they have. Older kernels
+// link such a port to the serial8250 driver, newer ones to a port driver of the serial-base bus.
+bool IsSerialCoreSlot(const fs::path& entry) {
     std::error_code ec;
-    fs::path driver = fs::read_symlink(entry / "device" / "driver", ec);
-    if (ec || driver.filename() != "serial8250") return false;
-    int fd = ::open(devPath.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return true;
-    serial_struct info{};
-    bool unknown = ::ioctl(fd, TIOCGSERIAL, &info) != 0 || info.type == PORT_UNKNOWN;
-    ::close(fd);
-    return unknown;
+    const fs::path driver = fs::read_symlink(entry / "device" / "driver", ec);
+    if (ec) return false;
+    if (driver.filename() == "serial8250") return true;
+    for (const auto& part : driver)
+        if (part == "serial-base") return true;
+    return false;
 }
+
+}  // namespace
+
+PortPresence ProbeSerialPort(const std::string& devPath) {
+    int fd = ::open(devPath.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        // Held by another program or not ours to open: the port is there all the same.
+        return errno == EACCES || errno == EPERM || errno == EBUSY ? PortPresence::Denied
+                                                                   : PortPresence::Absent;
+    }
+    serial_struct info{};
+    const bool unknown = ::ioctl(fd, TIOCGSERIAL, &info) != 0 || info.type == PORT_UNKNOWN;
+    ::close(fd);
+    return unknown ? PortPresence::Absent : PortPresence::Present;
+}
+
+namespace {
 
 // Compares names piecewise, digit runs by value: ttyS2 < ttyS10 < ttyUSB0.
 bool NaturalLess(const std::string& a, const std::string& b) {
@@ -68,8 +85,9 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::vector<std::string> ListSerialPorts(const std::string& sysClassTty,
-                                         const std::string& devDir) {
+std::vector<std::string> ListSerialPorts(
+    const std::string& sysClassTty, const std::string& devDir,
+    const std::function<PortPresence(const std::string&)>& probe) {
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(sysClassTty, ec), end; !ec && it != end; it.increment(ec)) {
@@ -78,7 +96,9 @@ std::vector<std::string> ListSerialPorts(const std::string& sysClassTty,
         if (IsVirtualTerminal(name)) continue;
         std::error_code exists;
         if (!fs::exists(entry / "device", exists)) continue;
-        if (IsUnconfigured8250(entry, devDir + "/" + name)) continue;
+        if (IsSerialCoreSlot(entry) &&
+            (probe ? probe : ProbeSerialPort)(devDir + "/" + name) == PortPresence::Absent)
+            continue;
         names.push_back(name);
     }
     std::sort(names.begin(), names.end(), NaturalLess);

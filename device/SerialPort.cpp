@@ -409,6 +409,10 @@ bool SerialPort::DiscardStaleInput() {
     return true;
 }
 
+void SerialPort::SkipStaleWait() {
+    impl_->staleUntilUsec = 0;
+}
+
 bool SerialPort::FlushInput() {
     if (impl_->fd < 0) return false;
     return ::tcflush(impl_->fd, TCIFLUSH) == 0;

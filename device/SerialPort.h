@@ -51,6 +51,9 @@ class SerialPort {
     // Discards queued input before a command goes out; after a read that gave up, also a late
     // reply still arriving, until the line has been quiet for one time-out.
     bool DiscardStaleInput();
+    // The next command goes to the module the failed one went to: its late reply cannot be
+    // credited to another address, so the next command does not wait for the line to go quiet.
+    void SkipStaleWait();
 
     void SetChecksum(std::uint8_t flag);
     std::uint8_t GetChecksum() const;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test suite; then builds the
-# non-GUI suites once more with AddressSanitizer + UndefinedBehaviorSanitizer and runs them.
+# non-GUI suites once more with AddressSanitizer + UndefinedBehaviorSanitizer and runs them, and
+# runs every fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -11,3 +12,4 @@ cmake --build build -j "$JOBS"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DODEL_GUI=OFF -DODEL_SANITIZE=ON
 cmake --build build-asan -j "$JOBS"
 (cd build-asan && ctest --output-on-failure -j "$JOBS")
+./scripts/fuzz.sh

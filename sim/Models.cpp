@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 #include "sim/SimInternal.h"
 
@@ -303,46 +304,91 @@ BusDescription defaultBus() {
     return bus;
 }
 
+namespace {
+
+// A word of a bus file as an error message shows it: at most a few dozen characters, bytes that
+// are not printable as \xHH, so a huge or binary word never floods the terminal.
+std::string shown(std::string_view word) {
+    constexpr std::size_t kShown = 32;
+    std::string out;
+    for (std::size_t i = 0; i < word.size() && i < kShown; ++i) {
+        const auto c = static_cast<unsigned char>(word[i]);
+        if (std::isprint(c)) {
+            out += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    if (word.size() > kShown) out += "...";
+    return out;
+}
+
+std::string quoted(std::string_view word) {
+    return "\"" + shown(word) + "\"";
+}
+
+// Splits off the next blank-separated word of line; empty at the end.
+std::string_view nextWord(std::string_view& line) {
+    std::size_t b = 0;
+    while (b < line.size() && std::isspace(static_cast<unsigned char>(line[b]))) ++b;
+    std::size_t e = b;
+    while (e < line.size() && !std::isspace(static_cast<unsigned char>(line[e]))) ++e;
+    const std::string_view word = line.substr(b, e - b);
+    line.remove_prefix(e);
+    return word;
+}
+
+}  // namespace
+
 bool parseBusFile(const std::string& text, BusDescription& bus, std::string& error) {
     BusDescription out;
     out.pacing = bus.pacing;
     out.turnaroundMs = bus.turnaroundMs;
     std::set<std::pair<bool, int>> used;  // (modbus, answer address)
-    std::istringstream in(text);
-    std::string raw;
     int lineNo = 0;
     auto fail = [&](const std::string& why) {
         error = "line " + std::to_string(lineNo) + ": " + why;
         return false;
     };
-    while (std::getline(in, raw)) {
+    // Lines and words are views into text: parsing takes memory of the order of the file.
+    const std::string_view all(text);
+    for (std::size_t pos = 0; pos < all.size();) {
+        std::size_t end = all.find('\n', pos);
+        if (end == std::string_view::npos) end = all.size();
+        std::string_view line = all.substr(pos, end - pos);
+        pos = end + 1;
         ++lineNo;
-        std::string line = raw.substr(0, raw.find('#'));
-        std::istringstream words(line);
-        std::string addrText, model;
-        if (!(words >> addrText)) continue;  // blank or comment
+        line = line.substr(0, line.find('#'));
+        const std::string addrText(nextWord(line));
+        if (addrText.empty()) continue;  // blank or comment
+        const std::string model(nextWord(line));
         int address = 0;
         if (!parseHex(addrText, address))
-            return fail("bad address \"" + addrText + "\" (two hex digits expected)");
-        if (!(words >> model)) return fail("model missing");
+            return fail("bad address " + quoted(addrText) + " (two hex digits expected)");
+        if (model.empty()) return fail("model missing");
         auto made = makeModule(model, address);
-        if (!made) return fail("unknown model " + model);
+        if (!made) return fail("unknown model " + shown(model));
         ModuleState m = *made;
         const ModelInfo* info = findModel(model);
-        std::string opt;
-        while (words >> opt) {
-            std::string key = opt, value;
-            if (auto eq = opt.find('='); eq != std::string::npos) {
-                key = opt.substr(0, eq);
-                value = opt.substr(eq + 1);
+        for (std::string_view opt = nextWord(line); !opt.empty(); opt = nextWord(line)) {
+            std::string_view keyView = opt, valueView;
+            if (auto eq = opt.find('='); eq != std::string_view::npos) {
+                keyView = opt.substr(0, eq);
+                valueView = opt.substr(eq + 1);
             }
+            const std::string key(keyView);
+            // Only the firmware text may be long; it is copied once, into the module.
+            const std::string value(valueView.substr(0, key == "firmware" ? 0 : 64));
             int byte = 0;
             if (key == "checksum" && value.empty()) {
                 m.format |= 0x40;
             } else if (key == "init" && value.empty()) {
                 m.init = true;
             } else if (key == "modbus" && value.empty()) {
-                if (!info->modbusVariant) return fail("model " + model + " has no Modbus mode");
+                if (!info->modbusVariant)
+                    return fail("model " + shown(model) + " has no Modbus mode");
                 m.format |= 1 << info->protocolBit;
             } else if (key == "frozen" && value.empty()) {
                 m.live = false;
@@ -356,21 +402,21 @@ bool parseBusFile(const std::string& text, BusDescription& bus, std::string& err
                     bps = 0;
                 }
                 int code = baudCodeOf(bps);
-                if (code < 0) return fail("bad baud rate \"" + value + "\"");
+                if (code < 0) return fail("bad baud rate " + quoted(valueView));
                 m.baudCode = code;
             } else if (key == "type" && parseHex(value, byte)) {
                 m.typeCode = byte;
                 for (int& r : m.ranges) r = byte;
             } else if (key == "format" && parseHex(value, byte)) {
                 m.format = byte;
-            } else if (key == "firmware" && !value.empty()) {
-                m.firmware = value;
+            } else if (key == "firmware" && !valueView.empty()) {
+                m.firmware = std::string(valueView);
             } else if (key == "slots" && info->family == Family::MainUnit) {
                 if (value.size() != 8 && value.size() != 16)
                     return fail("slot table must have 8 or 16 characters");
                 m.slotTable = value;
             } else {
-                return fail("bad option \"" + opt + "\"");
+                return fail("bad option " + quoted(opt));
             }
         }
         auto key = std::make_pair(inModbusMode(m), answerAddress(m));

@@ -1,15 +1,22 @@
 // The main window against the simulated bus: command enabling, the link, the COM settings
 // page, the heartbeat panel, closing, help and the tree listing.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
+#include <QMouseEvent>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "AppFixture.h"
 #include "app/ComSet.h"
+#include "app/HelpWindow.h"
 #include "app/Intro.h"
 #include "device/SerialPort.h"
 
@@ -107,6 +114,85 @@ TEST(MainWindowPorts, BusyPortIsListedAndGivesTheOpenError) {
     EXPECT_EQ(rec.texts("error"), QStringList{"Open " + path + " failed!"});
     EXPECT_EQ(win.link(), nullptr);
     EXPECT_EQ(win.frmComSet(), nullptr);
+}
+
+namespace {
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+}  // namespace
+
+// The adapter vanishes under a polling page and a new one appears at the same path: the page
+// reports its failure without spinning, and a click on the port or the module opens the new one.
+TEST(MainWindowPorts, VanishedLinkIsOpenedAgainOnTheNextClick) {
+    odel::test::RecordingDialogs rec;
+    odel::ui::setPauseHandler([](int) {});
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ttyODEL");
+    auto first = std::make_unique<odel::sim::SimBus>();
+    ASSERT_TRUE(first->start()) << first->error();
+    ASSERT_EQ(::symlink(first->slavePath().c_str(), path.toLocal8Bit().constData()), 0);
+    odel::ui::TfrmMain win(QStringList{path}, false);
+    win.show();
+    QTreeWidget* tree = win.treeviewModule;
+    QTreeWidgetItem* port = tree->topLevelItem(0)->child(0);
+    auto* module = new QTreeWidgetItem(port, QStringList{"(01)7352R"});
+    module->setData(0, odel::ui::kNodeDataRole, 0);
+    port->setExpanded(true);
+    auto click = [&](QTreeWidgetItem* item) {
+        const QRect r = tree->visualItemRect(item);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          QPoint(r.left() + 8, r.center().y()));
+    };
+    click(module);
+    ASSERT_NE(win.modulePage(), nullptr);
+    QTest::qWait(600);
+    EXPECT_EQ(win.statbarMain->panelText(0).toStdString(), "Polling AI data...");
+
+    first.reset();  // the pseudo-terminal disappears
+    QTest::qWait(600);
+    EXPECT_EQ(win.statbarMain->panelText(0).toStdString(), "Fail to fresh AI data!");
+    ASSERT_NE(win.link(), nullptr);
+    EXPECT_FALSE(win.link()->IsOpen());
+
+    odel::sim::SimBus second;
+    ASSERT_TRUE(second.start()) << second.error();
+    ASSERT_EQ(::unlink(path.toLocal8Bit().constData()), 0);
+    ASSERT_EQ(::symlink(second.slavePath().c_str(), path.toLocal8Bit().constData()), 0);
+    // Until the next click the page goes on failing, at its own pace.
+    const double cpu = cpuSeconds();
+    QTest::qWait(1100);
+    EXPECT_LT(cpuSeconds() - cpu, 0.3);
+    EXPECT_EQ(win.statbarMain->panelText(0).toStdString(), "Fail to fresh AI data!");
+    EXPECT_TRUE(QStringList({"2", "3"}).contains(win.statbarMain->panelText(1)));
+
+    click(port);
+    ASSERT_NE(win.link(), nullptr);
+    EXPECT_TRUE(win.link()->IsOpen());
+    EXPECT_NE(win.frmComSet(), nullptr);
+    EXPECT_TRUE(win.CommandEnabled(1));  // Search
+    std::string cmd = "$01M\r", reply;
+    EXPECT_TRUE(win.link()->Transact(cmd, 64, &reply));
+    EXPECT_EQ(reply, "!017352R\r");
+
+    // The same from a module node, when the link died while its page was shown.
+    click(module);
+    second.stop();
+    QTest::qWait(600);
+    EXPECT_FALSE(win.link()->IsOpen());
+    odel::sim::SimBus third;
+    ASSERT_TRUE(third.start()) << third.error();
+    ASSERT_EQ(::unlink(path.toLocal8Bit().constData()), 0);
+    ASSERT_EQ(::symlink(third.slavePath().c_str(), path.toLocal8Bit().constData()), 0);
+    click(module);
+    EXPECT_TRUE(win.link()->IsOpen());
+    QTest::qWait(600);
+    EXPECT_EQ(win.statbarMain->panelText(0).toStdString(), "Polling AI data...");
+    EXPECT_TRUE(rec.texts("error").isEmpty());
+    odel::ui::setPauseHandler({});
 }
 
 TEST_F(MainWindowTest, LinkIsKeptUnderItsPortAndClosedOnTheRoot) {
@@ -231,6 +317,46 @@ TEST_F(MainWindowTest, HeartbeatResetOnLeftClicksOnlyAndExpandButtons) {
     EXPECT_TRUE(rec.shown.empty());
 }
 
+TEST_F(MainWindowTest, ClicksInTheBlankIndentAndDragsDoNotMoveTheSelection) {
+    auto* shown = addNode(portNode(), "(05)7354", 0);
+    auto* other = addNode(portNode(), "(07)7320", 0);
+    click(portNode());
+    click(shown);
+    QWidget* page = win->shownPage();
+    ASSERT_NE(page, nullptr);
+    const QRect r = tree->visualItemRect(other);
+    const int y = r.center().y();
+    // Far left, in the port's indent slot, and on the leaf's own (empty) indicator slot; once as
+    // single clicks, once as double clicks.
+    for (int x : {1, r.left() - tree->indentation() - 4, r.left() - tree->indentation() / 2}) {
+        SCOPED_TRACE(x);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, QPoint(x, y));
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, QPoint(x, y));
+        EXPECT_EQ(tree->currentItem(), shown);
+        EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{shown});
+        EXPECT_EQ(win->shownPage(), page);
+    }
+    // A press on the shown node dragged onto another row leaves the selection where it was.
+    const QRect s = tree->visualItemRect(shown);
+    QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, QPoint(s.left() + 8, s.center().y()));
+    page = win->shownPage();
+    QMouseEvent move(QEvent::MouseMove, QPointF(r.left() + 8, y),
+                     tree->viewport()->mapToGlobal(QPointF(r.left() + 8, y)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &move);
+    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, QPoint(r.left() + 8, y));
+    EXPECT_EQ(tree->currentItem(), shown);
+    EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{shown});
+    EXPECT_EQ(win->shownPage(), page);
+    // The indicator of a node with children still folds it, and nothing else changes.
+    const QRect p = tree->visualItemRect(portNode());
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      QPoint(p.left() - tree->indentation() / 2, p.center().y()));
+    EXPECT_FALSE(portNode()->isExpanded());
+    EXPECT_EQ(tree->currentItem(), shown);
+    EXPECT_EQ(win->shownPage(), page);
+}
+
 TEST_F(MainWindowTest, KeysDoNotMoveTheSelectionAwayFromTheClickedNode) {
     addNode(portNode(), "(01)7352", 0);
     click(portNode());
@@ -315,23 +441,82 @@ class UrlCatcher : public QObject {
     void open(const QUrl& url) { urls << url; }
 };
 
-TEST_F(MainWindowTest, HelpOpensThePageOfTheDataDirectoryOrNothing) {
-    UrlCatcher catcher;
+TEST_F(MainWindowTest, HelpShowsThePageOfTheDataDirectoryInItsOwnWindow) {
+    UrlCatcher catcher;  // nothing may go to a desktop launcher
     QDesktopServices::setUrlHandler("file", &catcher, "open");
     QTemporaryDir dir;
     qputenv("ODEL_DATA_DIR", dir.path().toLocal8Bit());
     win->tlbtnHelpClick();  // no page there: nothing, no message
-    EXPECT_TRUE(catcher.urls.isEmpty());
+    EXPECT_EQ(win->frmHelp(), nullptr);
     ASSERT_TRUE(QDir(dir.path()).mkpath("Help"));
-    QFile page(dir.filePath("Help/Odelmain.htm"));
-    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
-    page.close();
+    auto write = [&](const QString& name, const QByteArray& html) {
+        QFile f(dir.filePath("Help/" + name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(html);
+    };
+    write("Odelmain.htm",
+          "<html><body><p>Main page</p><a href=\"more.htm\">more</a></body></html>");
+    write("more.htm", "<html><body><p>Second page</p></body></html>");
     win->menuOnlineHelp->trigger();
-    ASSERT_EQ(catcher.urls.size(), 1);
-    EXPECT_EQ(catcher.urls[0], QUrl::fromLocalFile(dir.filePath("Help/Odelmain.htm")));
+    odel::ui::TfrmHelp* help = win->frmHelp();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(help->isWindow());
+    const QUrl home = QUrl::fromLocalFile(dir.filePath("Help/Odelmain.htm"));
+    EXPECT_EQ(help->tbHelp->source(), home);
+    EXPECT_TRUE(help->tbHelp->toPlainText().contains("Main page"));
+    EXPECT_FALSE(help->btHelpBack->isEnabled());
+
+    // A link opens in the same window; back and forward walk the history.
+    help->tbHelp->setSource(help->tbHelp->source().resolved(QUrl("more.htm")));
+    EXPECT_TRUE(help->tbHelp->toPlainText().contains("Second page"));
+    ASSERT_TRUE(help->btHelpBack->isEnabled());
+    QTest::mouseClick(help->btHelpBack, Qt::LeftButton);
+    EXPECT_EQ(help->tbHelp->source(), home);
+    ASSERT_TRUE(help->btHelpForward->isEnabled());
+    QTest::mouseClick(help->btHelpForward, Qt::LeftButton);
+    EXPECT_TRUE(help->tbHelp->toPlainText().contains("Second page"));
+    QTest::mouseClick(help->btHelpHome, Qt::LeftButton);
+    EXPECT_EQ(help->tbHelp->source(), home);
+
+    // Help again reuses the one window.
+    help->hide();
+    win->tlbtnHelpClick();
+    EXPECT_EQ(win->frmHelp(), help);
+    EXPECT_TRUE(help->isVisible());
     qunsetenv("ODEL_DATA_DIR");
     QDesktopServices::unsetUrlHandler("file");
+    EXPECT_TRUE(catcher.urls.isEmpty());
     EXPECT_TRUE(rec.shown.empty());
+}
+
+// The page shipped beside the program: its topics are there and every link inside it leads to
+// a part of the page.
+TEST_F(MainWindowTest, ShippedHelpPageCoversInitFamiliesAndTroubleshooting) {
+    qputenv("ODEL_DATA_DIR", ODEL_BIN_DIR);
+    win->tlbtnHelpClick();
+    qunsetenv("ODEL_DATA_DIR");
+    ASSERT_NE(win->frmHelp(), nullptr);
+    QTextBrowser* tb = win->frmHelp()->tbHelp;
+    const QString text = tb->toPlainText();
+    for (const char* topic :
+         {"INIT state, and why settings are greyed out", "search from start address 0",
+          "Page families", "Multi-channel analog input", "Digital I/O", "Counter/frequency",
+          "Analog output", "Modbus modules", "Main unit", "Troubleshooting", "Baud rate.",
+          "Checksum.", "INIT state.", "Time-out.", "Wiring.", "Permissions"})
+        EXPECT_TRUE(text.contains(topic)) << topic;
+    QFile page(QString(ODEL_BIN_DIR) + "/Help/Odelmain.htm");
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(page.readAll());
+    static const QRegularExpression link("href=\"#([a-z]+)\"");
+    int links = 0;
+    for (auto it = link.globalMatch(html); it.hasNext(); ++links) {
+        const QString anchor = it.next().captured(1);
+        EXPECT_TRUE(html.contains("name=\"" + anchor + "\"")) << anchor.toStdString();
+    }
+    EXPECT_GE(links, 9);
+    tb->setSource(QUrl("#trouble"));
+    EXPECT_TRUE(win->frmHelp()->btHelpBack->isEnabled());
 }
 
 TEST_F(MainWindowTest, AboutDialogIsShownModally) {

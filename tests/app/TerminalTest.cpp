@@ -1,4 +1,5 @@
 // The terminal against the simulated bus: log lines byte for byte, checksum, command files.
+#include <QBuffer>
 #include <QCheckBox>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -190,4 +191,98 @@ TEST_F(TerminalTest, ContinueSendRepeatsUntilStop) {
         t->reject();
         EXPECT_FALSE(t->tmrUpdate->isActive());
     });
+}
+
+TEST_F(TerminalTest, BytesAbove0x7FGoOutAsTheyStand) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("bytes.txt");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("$01\xB5M\r\n$01\xFF");
+    }
+    terminal([&](TfrmMTerminal* t) {
+        bus.clearReceived();
+        t->edtCommandLine->setText(QString::fromLatin1("$01\xE9"));
+        QTest::mouseClick(t->btSend, Qt::LeftButton);
+        EXPECT_EQ(bus.busReceived(), "$01\xE9\r");
+
+        bus.clearReceived();
+        QTest::mouseClick(t->rdbIsNotSingleCommand, Qt::LeftButton);
+        t->edtFileName->setText(file);
+        QTest::mouseClick(t->btSend, Qt::LeftButton);
+        EXPECT_EQ(bus.busReceived(), "$01\xB5M\r$01\xFF\r");
+        const QStringList lines = log(t);
+        ASSERT_EQ(lines.size(), 6);
+        checkPair(lines[2], lines[3], QString::fromLatin1("$01\xB5M"), "Timeout!");
+        checkPair(lines[4], lines[5], QString::fromLatin1("$01\xFF"), "Timeout!");
+
+        // The saved log keeps one byte per character.
+        const QString saved = dir.filePath("log.txt");
+        rec.fileAnswers = {saved};
+        QTest::mouseClick(t->btSaveToFile, Qt::LeftButton);
+        QFile f(saved);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll().contains("\r\n$01\xB5M   "));
+    });
+}
+
+TEST_F(TerminalTest, StopOrClosingEndsACommandFileAfterTheCurrentCommand) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("many.txt");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 5000; ++i) f.write("$01M\n");
+    }
+    terminal([&](TfrmMTerminal* t) {
+        QTest::mouseClick(t->rdbIsNotSingleCommand, Qt::LeftButton);
+        t->edtFileName->setText(file);
+        struct Seen {
+            bool sendEnabled = true;
+            bool exitEnabled = false;
+            QString logSoFar;
+        } seen;
+        // Runs at the first chance the window gets between two commands.
+        auto between = [&](const std::function<void()>& action) {
+            QTimer::singleShot(0, t, [&, action] {
+                seen.sendEnabled = t->btSend->isEnabled();
+                seen.exitEnabled = t->btExit->isEnabled();
+                seen.logSoFar = t->edtCommandStatus->toPlainText();
+                QTest::mouseClick(t->btSend, Qt::LeftButton);  // ignored while the file runs
+                action();
+            });
+        };
+        bus.clearReceived();
+        between([&] { QTest::mouseClick(t->btStopSend, Qt::LeftButton); });
+        QTest::mouseClick(t->btSend, Qt::LeftButton);
+        EXPECT_EQ(bus.busReceived(), "$01M\r");
+        EXPECT_FALSE(seen.sendEnabled);
+        EXPECT_TRUE(seen.exitEnabled);
+        EXPECT_TRUE(seen.logSoFar.startsWith("$01M "));  // shown before the run ended
+        EXPECT_EQ(log(t).size(), 2);
+        EXPECT_TRUE(t->btSend->isEnabled());
+
+        bus.clearReceived();
+        between([&] { t->reject(); });
+        QTest::mouseClick(t->btSend, Qt::LeftButton);
+        EXPECT_EQ(bus.busReceived(), "$01M\r");
+        EXPECT_EQ(log(t).size(), 4);
+    });
+}
+
+TEST(TerminalFileWords, WordsAreReadOneByOneAndOverlongOnesCut) {
+    QByteArray content = "  $01M\t$02M\r\n\n" + QByteArray(100000, 'X') + " \v\f$03M";
+    QBuffer buffer(&content);
+    ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+    QByteArray word;
+    ASSERT_TRUE(TfrmMTerminal::ReadFileWord(buffer, word));
+    EXPECT_EQ(word, "$01M");
+    ASSERT_TRUE(TfrmMTerminal::ReadFileWord(buffer, word));
+    EXPECT_EQ(word, "$02M");
+    ASSERT_TRUE(TfrmMTerminal::ReadFileWord(buffer, word));
+    EXPECT_EQ(word, QByteArray(TfrmMTerminal::kMaxFileWord + 1, 'X'));
+    ASSERT_TRUE(TfrmMTerminal::ReadFileWord(buffer, word));
+    EXPECT_EQ(word, "$03M");
+    EXPECT_FALSE(TfrmMTerminal::ReadFileWord(buffer, word));
 }

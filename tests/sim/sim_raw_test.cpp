@@ -218,7 +218,7 @@ TEST_F(SimRaw, SingleChannelAlarmCommands) {
     EXPECT_EQ(ask("@0BDI"), "!0B00000\r");
     EXPECT_EQ(ask("@0BDO03"), "!0B\r");
     EXPECT_EQ(ask("@0BEAL"), "!0B\r");
-    EXPECT_EQ(ask("@0BDO00"), "?0B\r");  // the alarm drives the outputs now
+    EXPECT_EQ(ask("@0BDO00"), "?0B\r");     // the alarm drives the outputs now
     EXPECT_EQ(ask("@0BDI"), "!0B20000\r");  // within the limits: both alarm outputs off
     EXPECT_EQ(ask("@0BHI+05.000"), "!0B\r");
     EXPECT_EQ(ask("@0BRH"), "!0B+05.000\r");
@@ -402,6 +402,10 @@ TEST(SimBusFile, RejectsBadLinesWithTheirNumber) {
         {"03 8600X slots=123\n", "line 1: slot table must have 8 or 16 characters"},
         {"01 7352 colour=red\n", "line 1: bad option \"colour=red\""},
         {"# nothing\n", "line 1: no module on the bus"},
+        // Huge or binary words are quoted short and printable.
+        {"01 7352 colour=\x01\xFF\n", "line 1: bad option \"colour=\\x01\\xFF\""},
+        {"01 7352 q=1234567890123456789012345678901234567890\n",
+         "line 1: bad option \"q=123456789012345678901234567890...\""},
     };
     for (const auto& c : cases) {
         odel::sim::BusDescription bus;
@@ -410,6 +414,17 @@ TEST(SimBusFile, RejectsBadLinesWithTheirNumber) {
         EXPECT_EQ(error, c.error);
         EXPECT_TRUE(bus.modules.empty());
     }
+    // A megabyte word in the error costs a few dozen characters, and a megabyte firmware text
+    // is taken as it is.
+    std::string error;
+    odel::sim::BusDescription bus;
+    EXPECT_FALSE(
+        odel::sim::parseBusFile("01 7352 x" + std::string(1 << 20, 'y') + "\n", bus, error));
+    EXPECT_LT(error.size(), 80u);
+    EXPECT_TRUE(
+        odel::sim::parseBusFile("01 7352 firmware=" + std::string(1 << 20, 'F'), bus, error));
+    ASSERT_EQ(bus.modules.size(), 1u);
+    EXPECT_EQ(bus.modules[0].firmware.size(), 1u << 20);
     SimBus sim;
     EXPECT_FALSE(sim.startFromText("01 7999\n"));
     EXPECT_FALSE(sim.running());
