@@ -21,6 +21,7 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "app/BusMonitorWindow.h"
 #include "app/ComSet.h"
 #include "app/DataDir.h"
 #include "app/Dispatch.h"
@@ -163,6 +164,8 @@ void TfrmMain::buildCommands() {
     menuDownloadConf =
         item(tools, "menuDownloadConf", "D&ownload Configuration File To Set Environment");
     menuDownloadConf->setIcon(ToolImage(5));
+    tools->addSeparator();
+    menuBusMonitor = item(tools, "menuBusMonitor", "&Bus Monitor");
     QMenu* help = menuBar()->addMenu("&Help");
     help->setObjectName("menuHelp");
     menuOnlineHelp = item(help, "menuOnlineHelp", "&Online Help");
@@ -188,6 +191,7 @@ void TfrmMain::buildCommands() {
         connect(a, &QAction::triggered, this, &TfrmMain::tlbtnHelpClick);
     connect(menuExit, &QAction::triggered, this, &TfrmMain::menuExitClick);
     connect(menuAboutOdel, &QAction::triggered, this, &TfrmMain::menuAboutOdelClick);
+    connect(menuBusMonitor, &QAction::triggered, this, &TfrmMain::menuBusMonitorClick);
 }
 
 void TfrmMain::RefreshButton(bool save, bool search, bool terminal, bool dataScope, bool saveConf,
@@ -250,6 +254,7 @@ void TfrmMain::RefreshComPort(const QString& portName) {
         auto port = std::make_unique<odel::SerialPort>(portName.toStdString());
         if (port->Open() && port->SetLineSettings(9600, 8, 0, 0) && port->SetTimeout(80)) {
             link_ = std::move(port);
+            if (linkObserver_) link_->SetObserver(linkObserver_);
         } else {
             port.reset();
             dialogs().error("Open " + portName + " failed!");
@@ -531,6 +536,30 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         exitConfirmed_ = true;
     }
     event->accept();
+}
+
+}  // namespace odel::ui
+
+namespace odel::ui {
+
+void TfrmMain::SetLinkObserver(odel::TrafficObserver* observer) {
+    linkObserver_ = observer;
+    if (link_) link_->SetObserver(observer);
+}
+
+TfrmBusMonitor* TfrmMain::busMonitor() const {
+    return static_cast<TfrmBusMonitor*>(busMonitor_.data());
+}
+
+void TfrmMain::menuBusMonitorClick() {
+    if (!busMonitor_) {
+        busMonitor_ = new TfrmBusMonitor([this](odel::TrafficObserver* o) { SetLinkObserver(o); },
+                                         [this] { return link_.get(); }, this);
+        busMonitor_->setAttribute(Qt::WA_QuitOnClose, false);
+        busMonitor_->move(frameGeometry().topRight() + QPoint(8, 0));
+    }
+    busMonitor_->show();
+    busMonitor_->raise();
 }
 
 }  // namespace odel::ui

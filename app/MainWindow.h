@@ -18,6 +18,7 @@ class QTreeWidgetItem;
 
 namespace odel {
 class SerialPort;
+class TrafficObserver;
 }
 
 namespace odel::ui {
@@ -26,6 +27,7 @@ class ModulePage;
 class StatusPanels;
 class TfrmComSet;
 class TfrmIntro;
+class TfrmBusMonitor;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -58,6 +60,7 @@ class TfrmMain : public QMainWindow {
     QAction* menuDownloadConf;
     QAction* menuOnlineHelp;
     QAction* menuAboutOdel;
+    QAction* menuBusMonitor;
 
     void RefreshButton(bool save, bool search, bool terminal, bool dataScope, bool saveConf,
                        bool loadConf, bool help);
@@ -85,6 +88,9 @@ class TfrmMain : public QMainWindow {
     ModulePage* modulePage() const { return modulePage_; }
     TfrmComSet* frmComSet() const { return frmComSet_; }
     TfrmIntro* frmIntro() const { return frmIntro_; }
+    // The bus monitor's observer: given to the current link and to every link opened later.
+    void SetLinkObserver(odel::TrafficObserver* observer);
+    TfrmBusMonitor* busMonitor() const;
     // The help window once Help was used, else nullptr.
     TfrmHelp* frmHelp() const { return help_; }
 
@@ -97,6 +103,7 @@ class TfrmMain : public QMainWindow {
     void tlbtnHelpClick();
     void menuExitClick();
     void menuAboutOdelClick();
+    void menuBusMonitorClick();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -119,6 +126,8 @@ class TfrmMain : public QMainWindow {
     TfrmIntro* frmIntro_ = nullptr;
     QPointer<TfrmHelp> help_;
     bool exitConfirmed_ = false;
+    odel::TrafficObserver* linkObserver_ = nullptr;
+    QPointer<QWidget> busMonitor_;  // a TfrmBusMonitor
     bool commandState_[7] = {};
 };
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "device/BusDecoder.h"
+#include "device/BusMonitor.h"
 #include "device/BusProbe.h"
 #include "device/ModbusMaster.h"
 #include "device/PortScan.h"
@@ -63,6 +65,19 @@ const char* OpenErrorText(odel::SerialPort::OpenError e) {
     }
 }
 
+// --trace: every exchange of the opened link, decoded, one row on stderr as it completes.
+std::unique_ptr<odel::bus::BusMonitor> g_trace;
+
+void TraceLink(odel::SerialPort* link) {
+    if (!g_trace) return;
+    g_trace->SetPortSource([link] { return link; });
+    g_trace->SetOnClosed([](const odel::bus::Exchange& e) {
+        std::cerr << odel::bus::RowText(odel::bus::Decode(e, odel::bus::BusMonitor::NowUsec()))
+                  << "\n";
+    });
+    link->SetObserver(g_trace.get());
+}
+
 // Opens the link like the main window does: 8 data bits, no parity, one stop bit.
 std::unique_ptr<odel::SerialPort> OpenLink(const LinkOptions& o) {
     const int baud = ParseDecimal(o.baud, "--baud", 1, 10000000);
@@ -80,6 +95,7 @@ std::unique_ptr<odel::SerialPort> OpenLink(const LinkOptions& o) {
         std::cerr << "odelctl: " << o.port << ": cannot set the time-out\n";
         return nullptr;
     }
+    TraceLink(link.get());
     return link;
 }
 
@@ -229,6 +245,9 @@ int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::str
 int main(int argc, char** argv) {
     CLI::App app{"odelctl - talk to ODEL modules on a serial bus"};
     app.require_subcommand(1);
+    app.fallthrough();
+    bool trace = false;
+    app.add_flag("--trace", trace, "Print every exchange, decoded, to stderr");
 
     app.add_subcommand("ports", "List the serial ports");
 
@@ -267,6 +286,13 @@ int main(int argc, char** argv) {
         return app.exit(e) == 0 ? kOk : kUsage;
     }
 
+    if (trace) g_trace = std::make_unique<odel::bus::BusMonitor>(16);
+    // The last exchange is complete once the command has run.
+    struct FlushTrace {
+        ~FlushTrace() {
+            if (g_trace) g_trace->CloseLast();
+        }
+    } flushTrace;
     try {
         if (app.got_subcommand("ports")) return CmdPorts();
         if (app.got_subcommand("send")) return CmdSend(sendLink, checksum, lines);

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -333,3 +334,25 @@ TEST(OdelctlSearch, LostPortIsReported) {
 }
 
 }  // namespace
+
+TEST(OdelctlTrace, PrintsTheDecodedRowsToStderr) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    peer.setHandler([](const std::string& line) -> std::optional<std::string> {
+        if (line == "$012\r") return std::string("!01400600\r");
+        return std::nullopt;
+    });
+    Result r = RunOdelctl({"send", "--trace", "--timeout", "30", peer.path(), "$012", "$05M"});
+    EXPECT_EQ(r.out, "!01400600\nTimeout!\n");
+    const std::string p = peer.path();
+    // time  port  command  reply  reply time  verdict  meaning
+    const std::regex row1("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}  " + p +
+                          "  \\$012↵  !01400600↵  \\d+\\.\\d ms  accepted \"!\"  \\$AA2 read "
+                          "configuration\n");
+    const std::regex row2("\n\\d\\d:\\d\\d:\\d\\d\\.\\d{3}  " + p +
+                          "  \\$05M↵    no reply  no reply  \\$AAM read module name\n$");
+    EXPECT_TRUE(std::regex_search(r.err, row1)) << r.err;
+    EXPECT_TRUE(std::regex_search(r.err, row2)) << r.err;
+    // Without the flag nothing is traced.
+    EXPECT_EQ(RunOdelctl({"send", peer.path(), "$012"}).err, "");
+}
