@@ -27,6 +27,7 @@
 #include "app/Dispatch.h"
 #include "app/DlgAbout.h"
 #include "app/DlgAskAddr.h"
+#include "app/DlgNetPort.h"
 #include "app/DlgSearch.h"
 #include "app/HelpWindow.h"
 #include "app/Intro.h"
@@ -34,6 +35,7 @@
 #include "app/TreeImages.h"
 #include "app/TreeListing.h"
 #include "device/BusProbe.h"
+#include "device/LinkTransport.h"
 #include "device/SerialPort.h"
 #include "pages/PageRegistry.h"
 #include "pages/frame/Dialogs.h"
@@ -165,6 +167,7 @@ void TfrmMain::buildCommands() {
         item(tools, "menuDownloadConf", "D&ownload Configuration File To Set Environment");
     menuDownloadConf->setIcon(ToolImage(5));
     tools->addSeparator();
+    menuAddNetworkPort = item(tools, "menuAddNetworkPort", "Add &Network Port...");
     menuBusMonitor = item(tools, "menuBusMonitor", "&Bus Monitor");
     QMenu* help = menuBar()->addMenu("&Help");
     help->setObjectName("menuHelp");
@@ -192,6 +195,7 @@ void TfrmMain::buildCommands() {
     connect(menuExit, &QAction::triggered, this, &TfrmMain::menuExitClick);
     connect(menuAboutOdel, &QAction::triggered, this, &TfrmMain::menuAboutOdelClick);
     connect(menuBusMonitor, &QAction::triggered, this, &TfrmMain::menuBusMonitorClick);
+    connect(menuAddNetworkPort, &QAction::triggered, this, &TfrmMain::menuAddNetworkPortClick);
 }
 
 void TfrmMain::RefreshButton(bool save, bool search, bool terminal, bool dataScope, bool saveConf,
@@ -218,8 +222,9 @@ void TfrmMain::addPortNode(const QString& name) {
     for (int i = 0; i < root->childCount(); ++i)
         if (root->child(i)->text(0) == name) return;  // listed once
     // A port that opens, or that exists but is held by another program or forbidden, is listed.
+    // A network port is listed as given: connecting would take the device server's port.
     odel::SerialPort probe(name.toStdString());
-    if (!probe.Open()) {
+    if (!odel::link::IsNetworkPortName(name.toStdString()) && !probe.Open()) {
         const auto why = probe.LastOpenError();
         if (why != odel::SerialPort::OpenError::Busy &&
             why != odel::SerialPort::OpenError::NoPermission)
@@ -255,6 +260,8 @@ void TfrmMain::RefreshComPort(const QString& portName) {
         if (port->Open() && port->SetLineSettings(9600, 8, 0, 0) && port->SetTimeout(80)) {
             link_ = std::move(port);
             if (linkObserver_) link_->SetObserver(linkObserver_);
+            link_->SetLineSettingsNotice(
+                [this] { ShowStatusMessage("Baud rate is set on the device server"); });
         } else {
             port.reset();
             dialogs().error("Open " + portName + " failed!");
@@ -393,13 +400,7 @@ void TfrmMain::treeviewModuleMouseDown(Qt::MouseButton button, const QPoint& pos
                 RefreshComPort(item->text(0));
                 break;
             case 1:
-                ShowStatusMessage("COM Port status");
-                ReleaseAllForm();
-                ShowCOMForm(item->text(0));
-                if (link_)
-                    RefreshButton(true, true, true, true, false, false, true);
-                else
-                    RefreshButton(true, false, false, false, false, false, true);
+                showPortPage(item);
                 break;
             case 2:
                 ReleaseAllForm();
@@ -549,6 +550,33 @@ void TfrmMain::SetLinkObserver(odel::TrafficObserver* observer) {
 
 TfrmBusMonitor* TfrmMain::busMonitor() const {
     return static_cast<TfrmBusMonitor*>(busMonitor_.data());
+}
+
+void TfrmMain::showPortPage(QTreeWidgetItem* item) {
+    ShowStatusMessage("COM Port status");
+    ReleaseAllForm();
+    ShowCOMForm(item->text(0));
+    if (link_)
+        RefreshButton(true, true, true, true, false, false, true);
+    else
+        RefreshButton(true, false, false, false, false, false, true);
+}
+
+void TfrmMain::menuAddNetworkPortClick() {
+    TfrmDlgNetPort ask(this);
+    if (dialogs().exec(&ask) != QDialog::Accepted) return;
+    const QString name = ask.PortName();
+    addPortNode(name);
+    QTreeWidgetItem* root = treeviewModule->topLevelItem(0);
+    for (int i = 0; i < root->childCount(); ++i) {
+        QTreeWidgetItem* node = root->child(i);
+        if (node->text(0) != name) continue;
+        root->setExpanded(true);
+        treeviewModule->setCurrentItem(node);
+        showPortPage(node);
+        statbarMain->setPanelText(1, "0");
+        return;
+    }
 }
 
 void TfrmMain::menuBusMonitorClick() {

@@ -61,6 +61,7 @@ class TfrmMain : public QMainWindow {
     QAction* menuOnlineHelp;
     QAction* menuAboutOdel;
     QAction* menuBusMonitor;
+    QAction* menuAddNetworkPort;
 
     void RefreshButton(bool save, bool search, bool terminal, bool dataScope, bool saveConf,
                        bool loadConf, bool help);
@@ -104,6 +105,8 @@ class TfrmMain : public QMainWindow {
     void menuExitClick();
     void menuAboutOdelClick();
     void menuBusMonitorClick();
+    // Asks for a device server, lists its port under "PC" and selects it.
+    void menuAddNetworkPortClick();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -113,6 +116,8 @@ class TfrmMain : public QMainWindow {
     void buildCommands();
     void placePage(QWidget* page);
     void addPortNode(const QString& name);
+    // What selecting a port node does: its COM settings page on a freshly checked link.
+    void showPortPage(QTreeWidgetItem* item);
     bool askExit();
     // Whether pos (viewport coordinates) is on the expand indicator of a node with children.
     bool onExpandIndicator(const QTreeWidgetItem* item, const QPoint& pos) const;

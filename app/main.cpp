@@ -1,4 +1,4 @@
-// odel-utility [--port PATH]... [--simulate [BUSFILE]]
+// odel-utility [--port PATH|tcp://HOST:PORT|rfc2217://HOST:PORT]... [--simulate [BUSFILE]]
 #include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QFile>
@@ -7,6 +7,7 @@
 
 #include "app/AppIdentity.h"
 #include "app/MainWindow.h"
+#include "device/LinkTransport.h"
 #include "pages/frame/Dialogs.h"
 #include "sim/SimBus.h"
 
@@ -22,8 +23,15 @@ int parse(int argc, char** argv, Options& o, bool allowExtras) {
     CLI::App cli{"ODEL-7300 Utility: find, configure and watch ODEL modules on an RS-485 bus",
                  "odel-utility"};
     cli.allow_extras(allowExtras);
-    cli.add_option("--port", o.ports, "Also list this serial device (repeatable)")
-        ->type_name("PATH");
+    cli.add_option("--port", o.ports,
+                   "Also list this serial device, or a device server's port tcp://HOST:PORT "
+                   "(raw) or rfc2217://HOST:PORT (repeatable)")
+        ->type_name("PATH")
+        ->check([](const std::string& name) -> std::string {
+            odel::link::PortAddress address;
+            if (odel::link::ParsePortName(name, address)) return {};
+            return "not a port name (tcp://HOST:PORT or rfc2217://HOST:PORT): " + name;
+        });
     auto* simulate = cli.add_option("--simulate", o.busFile,
                                     "Serve a simulated bus in-process (the default bus, or the "
                                     "modules of BUSFILE) and list its port")

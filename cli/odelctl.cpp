@@ -22,6 +22,7 @@ constexpr int kOk = 0;
 constexpr int kNoAnswer = 1;
 constexpr int kUsage = 2;
 constexpr int kReadLimit = 64;
+constexpr const char* kPortHelp = "Serial port device, tcp://HOST:PORT or rfc2217://HOST:PORT";
 
 // Thrown only inside this program to end with a usage error.
 struct UsageError {
@@ -45,10 +46,12 @@ struct LinkOptions {
     std::string port;
     std::string baud = "9600";
     std::string timeout = "80";
+    bool baudGiven = false;
 };
 
 void AddLinkOptions(CLI::App* cmd, LinkOptions& o) {
-    cmd->add_option("--baud", o.baud, "Baud rate, 1200 to 115200 (default 9600)");
+    cmd->add_option("--baud", o.baud, "Baud rate, 1200 to 115200 (default 9600)")
+        ->each([&o](const std::string&) { o.baudGiven = true; });
     cmd->add_option("--timeout", o.timeout, "Time-out in milliseconds (default 80)");
 }
 
@@ -60,6 +63,14 @@ const char* OpenErrorText(odel::SerialPort::OpenError e) {
             return "port is in use by another program";
         case odel::SerialPort::OpenError::NoPermission:
             return "permission denied";
+        case odel::SerialPort::OpenError::Refused:
+            return "connection refused";
+        case odel::SerialPort::OpenError::NoAnswer:
+            return "no answer from the device server";
+        case odel::SerialPort::OpenError::UnknownHost:
+            return "unknown host";
+        case odel::SerialPort::OpenError::BadName:
+            return "not a port name (a device, tcp://HOST:PORT or rfc2217://HOST:PORT)";
         default:
             return "cannot open port";
     }
@@ -88,9 +99,17 @@ std::unique_ptr<odel::SerialPort> OpenLink(const LinkOptions& o) {
         return nullptr;
     }
     if (!link->SetLineSettings(baud, 8, 0, 0)) {
-        std::cerr << "odelctl: " << o.port << ": unsupported baud rate " << baud << "\n";
+        if (!link->IsOpen())
+            std::cerr << "odelctl: " << o.port
+                      << ": the device server closed the connection (its port may be in use)\n";
+        else if (odel::SerialPort::IsSupportedBaud(baud))
+            std::cerr << "odelctl: " << o.port << ": the line settings were not taken\n";
+        else
+            std::cerr << "odelctl: " << o.port << ": unsupported baud rate " << baud << "\n";
         return nullptr;
     }
+    if (o.baudGiven && !link->LineSettingsReachDevice())
+        std::cerr << "odelctl: " << o.port << ": baud rate is set on the device server\n";
     if (!link->SetTimeout(timeout)) {
         std::cerr << "odelctl: " << o.port << ": cannot set the time-out\n";
         return nullptr;
@@ -257,7 +276,7 @@ int main(int argc, char** argv) {
     CLI::App* send = app.add_subcommand("send", "Send command lines and print the replies");
     AddLinkOptions(send, sendLink);
     send->add_flag("--checksum", checksum, "Append and check the two checksum digits");
-    send->add_option("PORT", sendLink.port, "Serial port device")->required();
+    send->add_option("PORT", sendLink.port, kPortHelp)->required();
     send->add_option("LINE", lines, "Command lines, one transaction each")->required();
 
     LinkOptions searchLink;
@@ -266,13 +285,13 @@ int main(int argc, char** argv) {
     AddLinkOptions(search, searchLink);
     search->add_option("--from", from, "First address (default 0)");
     search->add_option("--to", to, "Last address (default 255)");
-    search->add_option("PORT", searchLink.port, "Serial port device")->required();
+    search->add_option("PORT", searchLink.port, kPortHelp)->required();
 
     LinkOptions modbusLink;
     std::string slave, action, argA, argB;
     CLI::App* modbus = app.add_subcommand("modbus", "One Modbus RTU request");
     AddLinkOptions(modbus, modbusLink);
-    modbus->add_option("PORT", modbusLink.port, "Serial port device")->required();
+    modbus->add_option("PORT", modbusLink.port, kPortHelp)->required();
     modbus->add_option("SLAVE", slave, "Slave address, 0 to 255")->required();
     modbus->add_option("ACTION", action, "read-coils, read-registers, write-coil, write-register")
         ->required()

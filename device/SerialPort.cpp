@@ -1,75 +1,46 @@
-// termios implementation of the serial link and the ASCII command transaction.
+// The serial link over its transport, and the ASCII command transaction.
 #include "device/SerialPort.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <utility>
+
+#include "device/LinkTransport.h"
 
 namespace odel {
 
 namespace {
 
-std::int64_t NowUsec() {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-struct BaudEntry {
-    int baud;
-    speed_t speed;
-};
+using link::NowUsec;
 
 // Most bytes dropped while discarding a cut line or a late reply: a line that never goes quiet
 // (a babbling device) cannot hold a command back for ever.
 constexpr int kMaxDiscard = 4096;
 
-constexpr BaudEntry kBauds[] = {
-    {1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
-    {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
-};
-
-bool SpeedForBaud(int baud, speed_t& speed) {
-    for (const auto& e : kBauds) {
-        if (e.baud == baud) {
-            speed = e.speed;
-            return true;
-        }
+SerialPort::OpenError FromFailure(link::OpenFailure f) {
+    using F = link::OpenFailure;
+    using E = SerialPort::OpenError;
+    switch (f) {
+        case F::None:
+            return E::None;
+        case F::NotPresent:
+            return E::NotPresent;
+        case F::Busy:
+            return E::Busy;
+        case F::NoPermission:
+            return E::NoPermission;
+        case F::Refused:
+            return E::Refused;
+        case F::NoAnswer:
+            return E::NoAnswer;
+        case F::UnknownHost:
+            return E::UnknownHost;
+        case F::Other:
+            break;
     }
-    return false;
-}
-
-int BaudForSpeed(speed_t speed) {
-    for (const auto& e : kBauds) {
-        if (e.speed == speed) return e.baud;
-    }
-    return 0;
-}
-
-SerialPort::OpenError ClassifyOpenErrno(int err) {
-    switch (err) {
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
-        case ENOTDIR:
-            return SerialPort::OpenError::NotPresent;
-        case EBUSY:
-        case EWOULDBLOCK:
-            return SerialPort::OpenError::Busy;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return SerialPort::OpenError::NoPermission;
-        default:
-            return SerialPort::OpenError::Other;
-    }
+    return E::Other;
 }
 
 // Outcome of waiting for one direction of the descriptor.
@@ -99,7 +70,8 @@ WaitResult WaitFor(int fd, short events, std::int64_t deadlineUsec) {
 
 struct SerialPort::Impl {
     std::string portName;
-    int fd = -1;
+    std::unique_ptr<link::Transport> transport;
+    bool open = false;
     OpenError lastOpenError = OpenError::None;
     // Line settings: zero until Open reads them from the device.
     int baud = 0;
@@ -111,48 +83,30 @@ struct SerialPort::Impl {
     std::uint8_t checksum = 0;
     char terminator = '\r';
     TrafficObserver* observer = nullptr;
+    std::function<void()> settingsNotice;
     // After a read gave up, a late reply may still be on its way: until this moment (extended by
     // every byte that arrives) input is stale and the next command line discards it first.
     std::int64_t staleUntilUsec = 0;
+    // Added to the wait for the first byte after a write: the time a device server still needs
+    // to clock the command out onto its line.
+    std::int64_t graceUsec = 0;
+    // Received but not yet taken.
+    std::uint8_t in[512];
+    std::size_t inPos = 0, inLen = 0;
 
+    int Fd() const { return open ? transport->Fd() : -1; }
     bool ApplyLineSettings();
-    // A hard I/O error: close and try to open the same device once more.
+    // A hard I/O error: close and try to open the same port once more.
     void Recover(SerialPort& self);
+    // Reads what has arrived into `in`. >0 count, 0 nothing yet, -1 link lost.
+    long Fill();
     // Reads one byte, waiting at most timeoutMs. 1 = byte read, 0 = time-out, -1 = hard error.
     int ReadOneByte(std::uint8_t& byte);
 };
 
 bool SerialPort::Impl::ApplyLineSettings() {
-    if (fd < 0) return false;
-    speed_t speed;
-    if (!SpeedForBaud(baud, speed)) return false;
-    termios t{};
-    if (::tcgetattr(fd, &t) != 0) return false;
-    ::cfmakeraw(&t);
-    t.c_cflag |= CLOCAL | CREAD;
-    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-    switch (dataBits) {
-        case 5:
-            t.c_cflag |= CS5;
-            break;
-        case 6:
-            t.c_cflag |= CS6;
-            break;
-        case 7:
-            t.c_cflag |= CS7;
-            break;
-        default:
-            t.c_cflag |= CS8;
-            break;
-    }
-    if (parity == 1) t.c_cflag |= PARENB | PARODD;
-    if (parity == 2) t.c_cflag |= PARENB;
-    if (stopBits == 2) t.c_cflag |= CSTOPB;
-    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
-    if (::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0) return false;
-    if (::tcsetattr(fd, TCSANOW, &t) != 0) return false;
+    if (!open) return false;
+    if (!transport->Apply({baud, dataBits, parity, stopBits})) return false;
     settingsApplied = true;
     return true;
 }
@@ -173,89 +127,92 @@ void SerialPort::Impl::Recover(SerialPort& self) {
     }
 }
 
+long SerialPort::Impl::Fill() {
+    inPos = inLen = 0;
+    long n = transport->Read(in, sizeof in);
+    if (n > 0) {
+        inLen = static_cast<std::size_t>(n);
+        if (observer) observer->BytesRead(in, inLen, NowUsec());
+    }
+    return n;
+}
+
 int SerialPort::Impl::ReadOneByte(std::uint8_t& byte) {
-    if (fd < 0) return -1;
-    std::int64_t deadline = NowUsec() + static_cast<std::int64_t>(timeoutMs) * 1000;
+    if (!open) return -1;
+    if (inPos < inLen) {
+        byte = in[inPos++];
+        return 1;
+    }
+    std::int64_t wait = static_cast<std::int64_t>(timeoutMs) * 1000 + std::exchange(graceUsec, 0);
+    std::int64_t deadline = NowUsec() + wait;
     for (;;) {
-        WaitResult w = WaitFor(fd, POLLIN, deadline);
+        // The transport may hold decoded data the descriptor no longer signals.
+        long n = Fill();
+        if (n > 0) {
+            byte = in[inPos++];
+            return 1;
+        }
+        if (n < 0) return -1;  // end of file (hang-up) or a real error
+        WaitResult w = WaitFor(transport->Fd(), POLLIN, deadline);
         if (w == WaitResult::Timeout) {
             staleUntilUsec = NowUsec() + static_cast<std::int64_t>(timeoutMs) * 1000;
             return 0;
         }
-        if (w == WaitResult::HardError) return -1;
-        ssize_t n = ::read(fd, &byte, 1);
-        if (n == 1) {
-            if (observer) observer->BytesRead(&byte, 1, NowUsec());
-            return 1;
+        if (w == WaitResult::HardError) {
+            // A hang-up may still leave the last bytes to read.
+            n = Fill();
+            if (n > 0) {
+                byte = in[inPos++];
+                return 1;
+            }
+            return -1;
         }
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        return -1;  // end of file (hang-up) or a real error
     }
 }
 
-SerialPort::SerialPort(std::string portName) : impl_(new Impl) {
+SerialPort::SerialPort(std::string portName) : impl_(std::make_unique<Impl>()) {
     impl_->portName = std::move(portName);
 }
 
 SerialPort::~SerialPort() {
     Close();
-    delete impl_;
 }
 
 bool SerialPort::Open() {
-    if (impl_->fd >= 0) Close();
+    if (impl_->open) Close();
     impl_->lastOpenError = OpenError::None;
-    int fd = ::open(impl_->portName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        impl_->lastOpenError = ClassifyOpenErrno(errno);
+    if (!impl_->transport) impl_->transport = link::MakeTransport(impl_->portName);
+    if (!impl_->transport) {
+        impl_->lastOpenError = OpenError::BadName;
         return false;
     }
-    // No sharing: TIOCEXCL keeps other (non-root) programs out, flock keeps everyone
-    // that also locks out, root included.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        impl_->lastOpenError = (errno == EWOULDBLOCK) ? OpenError::Busy : OpenError::Other;
-        ::close(fd);
+    link::OpenFailure why = link::OpenFailure::None;
+    if (!impl_->transport->Open(why)) {
+        impl_->lastOpenError = FromFailure(why);
         return false;
     }
-    termios t{};
-    if (!::isatty(fd) || ::tcgetattr(fd, &t) != 0) {
-        impl_->lastOpenError = OpenError::Other;
-        ::close(fd);
-        return false;
-    }
-    ::ioctl(fd, TIOCEXCL);
-    impl_->fd = fd;
+    impl_->open = true;
+    impl_->inPos = impl_->inLen = 0;
+    impl_->graceUsec = 0;
     // Read the device's current settings back; they are not changed here.
-    impl_->baud = BaudForSpeed(::cfgetospeed(&t));
-    switch (t.c_cflag & CSIZE) {
-        case CS5:
-            impl_->dataBits = 5;
-            break;
-        case CS6:
-            impl_->dataBits = 6;
-            break;
-        case CS7:
-            impl_->dataBits = 7;
-            break;
-        default:
-            impl_->dataBits = 8;
-            break;
-    }
-    impl_->parity = (t.c_cflag & PARENB) ? ((t.c_cflag & PARODD) ? 1 : 2) : 0;
-    impl_->stopBits = (t.c_cflag & CSTOPB) ? 2 : 0;
+    const link::LineSettings current = impl_->transport->Current();
+    impl_->baud = current.baud;
+    impl_->dataBits = current.dataBits;
+    impl_->parity = current.parity;
+    impl_->stopBits = current.stopBits;
     return true;
 }
 
 bool SerialPort::Close() {
-    if (impl_->fd < 0) return true;
-    int fd = std::exchange(impl_->fd, -1);
-    ::ioctl(fd, TIOCNXCL);
-    ::flock(fd, LOCK_UN);
-    return ::close(fd) == 0 || errno == EINTR;
+    if (!impl_->open) return true;
+    impl_->open = false;
+    impl_->transport->Close();
+    impl_->inPos = impl_->inLen = 0;
+    return true;
 }
 
 bool SerialPort::IsOpen() const {
-    return impl_->fd >= 0;
+    return impl_->open;
 }
 
 SerialPort::OpenError SerialPort::LastOpenError() const {
@@ -264,16 +221,23 @@ SerialPort::OpenError SerialPort::LastOpenError() const {
 
 bool SerialPort::SetLineSettings(int baud, std::uint8_t dataBits, std::uint8_t parity,
                                  std::uint8_t stopBits) {
-    speed_t speed;
-    if (!SpeedForBaud(baud, speed)) return false;
+    if (!IsSupportedBaud(baud)) return false;
     if (dataBits < 5 || dataBits > 8) return false;
     if (parity > 2) return false;  // mark and space parity are not offered by termios
     if (stopBits != 0 && stopBits != 2) return false;  // no one-and-a-half stop bits
-    impl_->baud = baud;
-    impl_->dataBits = dataBits;
-    impl_->parity = parity;
-    impl_->stopBits = stopBits;
-    return impl_->ApplyLineSettings();
+    Impl& m = *impl_;
+    const bool change = m.settingsApplied && (baud != m.baud || dataBits != m.dataBits ||
+                                              parity != m.parity || stopBits != m.stopBits);
+    m.baud = baud;
+    m.dataBits = dataBits;
+    m.parity = parity;
+    m.stopBits = stopBits;
+    if (!m.ApplyLineSettings()) {
+        if (m.open && m.transport->Fd() < 0) Close();  // the device server hung up
+        return false;
+    }
+    if (change && !m.transport->SettingsReachDevice() && m.settingsNotice) m.settingsNotice();
+    return true;
 }
 
 void SerialPort::GetLineSettings(int& baud, std::uint8_t& dataBits, std::uint8_t& parity,
@@ -284,10 +248,18 @@ void SerialPort::GetLineSettings(int& baud, std::uint8_t& dataBits, std::uint8_t
     stopBits = impl_->stopBits;
 }
 
+bool SerialPort::LineSettingsReachDevice() const {
+    return !impl_->open || impl_->transport->SettingsReachDevice();
+}
+
+void SerialPort::SetLineSettingsNotice(std::function<void()> notice) {
+    impl_->settingsNotice = std::move(notice);
+}
+
 bool SerialPort::SetTimeout(int ms) {
     if (ms < 0) return false;
     impl_->timeoutMs = ms;
-    return impl_->fd >= 0;
+    return impl_->open;
 }
 
 int SerialPort::GetTimeout() const {
@@ -303,7 +275,7 @@ bool SerialPort::WriteText(const std::string& text) {
 }
 
 bool SerialPort::WriteBytes(std::size_t count, const std::uint8_t* buffer) {
-    if (impl_->fd < 0) return false;
+    if (!impl_->open) return false;
     if (count == 0) return true;
     if (buffer == nullptr) return false;
     // A write of n bytes may take up to (n + 1) time-outs before it gives up.
@@ -312,17 +284,16 @@ bool SerialPort::WriteBytes(std::size_t count, const std::uint8_t* buffer) {
     std::size_t done = 0;
     bool hard = false;
     while (done < count) {
-        ssize_t n = ::write(impl_->fd, buffer + done, count - done);
+        long n = impl_->transport->Write(buffer + done, count - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) {
+        if (n < 0) {
             hard = true;
             break;
         }
-        WaitResult w = WaitFor(impl_->fd, POLLOUT, deadline);
+        WaitResult w = WaitFor(impl_->transport->Fd(), POLLOUT, deadline);
         if (w == WaitResult::Timeout) break;
         if (w == WaitResult::HardError) {
             hard = true;
@@ -335,18 +306,17 @@ bool SerialPort::WriteBytes(std::size_t count, const std::uint8_t* buffer) {
         return false;
     }
     if (done != count) return false;
-    // Let the bytes leave the adapter before the reply's time-out starts.
-    while (::tcdrain(impl_->fd) != 0) {
-        if (errno != EINTR) {
-            impl_->Recover(*this);
-            return false;
-        }
+    // Let the bytes leave the adapter (or this computer) before the reply's time-out starts.
+    if (!impl_->transport->Drain(deadline)) {
+        impl_->Recover(*this);
+        return false;
     }
+    impl_->graceUsec = impl_->transport->ClockOutUsec(count, impl_->baud);
     return true;
 }
 
 bool SerialPort::ReadBytes(std::size_t count, std::uint8_t* buffer) {
-    if (impl_->fd < 0 || buffer == nullptr) return false;
+    if (!impl_->open || buffer == nullptr) return false;
     for (std::size_t i = 0; i < count; ++i) {
         int r = impl_->ReadOneByte(buffer[i]);
         if (r == 0) return false;
@@ -359,7 +329,7 @@ bool SerialPort::ReadBytes(std::size_t count, std::uint8_t* buffer) {
 }
 
 bool SerialPort::ReadLine(int limit, std::string& dest) {
-    if (impl_->fd < 0) return false;
+    if (!impl_->open) return false;
     int count = 0;
     for (;;) {
         std::uint8_t byte = 0;
@@ -385,7 +355,7 @@ bool SerialPort::ReadLine(int limit, std::string& dest) {
 }
 
 bool SerialPort::DiscardStaleInput() {
-    if (impl_->fd < 0) return false;
+    if (!impl_->open) return false;
     FlushInput();
     // A read that gave up recently: let a late reply arrive and drop it, until the line has been
     // quiet for one time-out. A module that answered in time costs nothing here.
@@ -393,15 +363,13 @@ bool SerialPort::DiscardStaleInput() {
     while (discarded < kMaxDiscard) {
         const std::int64_t until = impl_->staleUntilUsec;
         if (NowUsec() >= until) break;
-        WaitResult w = WaitFor(impl_->fd, POLLIN, until);
+        WaitResult w = WaitFor(impl_->transport->Fd(), POLLIN, until);
         if (w == WaitResult::Timeout) break;
         if (w == WaitResult::HardError) return false;
-        std::uint8_t buffer[256];
-        ssize_t n = ::read(impl_->fd, buffer, sizeof buffer);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-        if (n <= 0) return false;
-        if (impl_->observer)
-            impl_->observer->BytesRead(buffer, static_cast<std::size_t>(n), NowUsec());
+        long n = impl_->Fill();
+        impl_->inPos = impl_->inLen = 0;
+        if (n == 0) continue;
+        if (n < 0) return false;
         discarded += static_cast<int>(n);
         impl_->staleUntilUsec = NowUsec() + static_cast<std::int64_t>(impl_->timeoutMs) * 1000;
     }
@@ -414,8 +382,9 @@ void SerialPort::SkipStaleWait() {
 }
 
 bool SerialPort::FlushInput() {
-    if (impl_->fd < 0) return false;
-    return ::tcflush(impl_->fd, TCIFLUSH) == 0;
+    if (!impl_->open) return false;
+    impl_->inPos = impl_->inLen = 0;
+    return impl_->transport->Purge();
 }
 
 void SerialPort::SetChecksum(std::uint8_t flag) {
@@ -428,6 +397,12 @@ std::uint8_t SerialPort::GetChecksum() const {
 
 void SerialPort::SetObserver(TrafficObserver* observer) {
     impl_->observer = observer;
+}
+
+bool SerialPort::IsSupportedBaud(int baud) {
+    for (int b : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200})
+        if (b == baud) return true;
+    return false;
 }
 
 int SerialPort::ComputeChecksum(const std::string& text) {

@@ -1,9 +1,13 @@
 // One open serial port: line settings, one time-out for every wait, the checksum flag and the
-// ASCII command transaction. Blocking I/O on termios; all operations report only true/false.
+// ASCII command transaction. Blocking I/O on a termios device, or on a TCP connection to a
+// serial device server (tcp://HOST:PORT raw, rfc2217://HOST:PORT telnet with COM-PORT-OPTION);
+// all operations report only true/false.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace odel {
@@ -19,7 +23,11 @@ class TrafficObserver {
 class SerialPort {
   public:
     // Why the last Open failed.
-    enum class OpenError { None, NotPresent, Busy, NoPermission, Other };
+    // Refused, NoAnswer and UnknownHost are the network ones; BadName a malformed tcp:// or
+    // rfc2217:// name.
+    enum class OpenError {
+        None, NotPresent, Busy, NoPermission, Refused, NoAnswer, UnknownHost, BadName, Other
+    };
 
     explicit SerialPort(std::string portName);
     ~SerialPort();
@@ -39,6 +47,11 @@ class SerialPort {
     bool SetTimeout(int ms);
     int GetTimeout() const;
     std::string GetPortName() const;
+    // False on a link whose line settings stay on the device server (raw TCP, or a server that
+    // refused the COM-PORT-OPTION): SetLineSettings then only records them.
+    bool LineSettingsReachDevice() const;
+    // Called when a change of line settings could not reach the device.
+    void SetLineSettingsNotice(std::function<void()> notice);
 
     bool WriteText(const std::string& text);
     bool WriteBytes(std::size_t count, const std::uint8_t* buffer);
@@ -58,6 +71,8 @@ class SerialPort {
     void SetChecksum(std::uint8_t flag);
     std::uint8_t GetChecksum() const;
 
+    // 1200, 2400, 4800, 9600, 19200, 38400, 57600 and 115200.
+    static bool IsSupportedBaud(int baud);
     static int ComputeChecksum(const std::string& text);
     static void AppendChecksum(std::string& command);
     static bool VerifyChecksum(std::string& reply);
@@ -68,7 +83,7 @@ class SerialPort {
 
   private:
     struct Impl;
-    Impl* impl_;
+    std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace odel

@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "common/ScriptedPeer.h"
+#include "common/Ser2net.h"
 #include "device/PortScan.h"
 #include "device/SerialPort.h"
+#include "sim/SimBus.h"
 
 extern char** environ;
 
@@ -356,3 +358,87 @@ TEST(OdelctlTrace, PrintsTheDecodedRowsToStderr) {
     // Without the flag nothing is traced.
     EXPECT_EQ(RunOdelctl({"send", peer.path(), "$012"}).err, "");
 }
+
+// ---- over a serial device server: ser2net in front of the simulated bus ----
+
+namespace {
+
+class OdelctlSer2net : public ::testing::Test {
+  protected:
+    void serve(const std::string& busFile = {}) {
+        ASSERT_TRUE(busFile.empty() ? bus.start() : bus.startFromText(busFile)) << bus.error();
+        server = std::make_unique<odel::test::Ser2net>(bus.slavePath());
+        ASSERT_TRUE(server->start()) << server->error();
+    }
+    // ser2net frees the device a moment after the last connection to another of its ports;
+    // until then it answers "Port's device already in use" and hangs up.
+    Result runWhenFree(const std::vector<std::string>& args) {
+        Result r;
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            r = RunOdelctl(args);
+            if (r.out.find("in use") == std::string::npos &&
+                r.err.find("closed the connection") == std::string::npos)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return r;
+    }
+
+    odel::sim::SimBus bus;
+    std::unique_ptr<odel::test::Ser2net> server;
+};
+
+TEST_F(OdelctlSer2net, SearchFindsTheDefaultBusAsOnThePty) {
+    serve();
+    const Result pty = RunOdelctl({"search", "--to", "42", bus.slavePath()});
+    const Result raw = runWhenFree({"search", "--to", "42", server->rawUrl()});
+    const Result rfc = runWhenFree({"search", "--to", "42", server->rfcUrl()});
+    EXPECT_EQ(pty.rc, 0) << pty.err;
+    EXPECT_NE(pty.out.find("(01)7352R\t0\n"), std::string::npos) << pty.out;
+    EXPECT_NE(pty.out.find("(*)7354\t0\n"), std::string::npos) << pty.out;
+    EXPECT_EQ(raw.out, pty.out) << raw.err;
+    EXPECT_EQ(rfc.out, pty.out) << rfc.err;
+    EXPECT_EQ(raw.rc, 0);
+    EXPECT_EQ(rfc.rc, 0);
+}
+
+TEST_F(OdelctlSer2net, BaudCrossesOnlyOverRfc2217) {
+    // The simulator answers only when its line runs at the module's rate.
+    serve("01 7352R baud=19200\n");
+    const Result raw = runWhenFree({"send", "--baud", "19200", server->rawUrl(), "$012"});
+    EXPECT_EQ(raw.out, "Timeout!\n");
+    EXPECT_EQ(raw.rc, 1);
+    EXPECT_EQ(raw.err, "odelctl: " + server->rawUrl() + ": baud rate is set on the device server\n");
+
+    const Result at9600 = runWhenFree({"send", server->rfcUrl(), "$012"});
+    EXPECT_EQ(at9600.out, "Timeout!\n") << at9600.err;
+    const Result at19200 = runWhenFree({"send", "--baud", "19200", server->rfcUrl(), "$012"});
+    EXPECT_EQ(at19200.rc, 0) << at19200.err;
+    EXPECT_EQ(at19200.out, "!01080700\n");
+    EXPECT_EQ(at19200.err, "");
+}
+
+TEST_F(OdelctlSer2net, ModbusFramesHoldingFFCrossByteForByte) {
+    serve("04 7385 modbus\n");
+    // Coil 17 on: 0xFF in the request and in its echo.
+    const Result on = runWhenFree({"modbus", server->rfcUrl(), "4", "write-coil", "17", "on"});
+    EXPECT_EQ(on.rc, 0) << on.err;
+    EXPECT_EQ(bus.received(0), WithCrc(Bytes({0x04, 0x05, 0x00, 0x10, 0xFF, 0x00})));
+    const Result read = runWhenFree({"modbus", server->rfcUrl(), "4", "read-coils", "17", "1"});
+    EXPECT_EQ(read.out, "1\n") << read.err;
+    EXPECT_EQ(read.rc, 0);
+}
+
+TEST_F(OdelctlSer2net, RefusedAndMalformedNetworkPortsAreOpenFailures) {
+    serve("01 7352R\n");
+    const std::string url = server->rawUrl();
+    server->stop();
+    const Result refused = RunOdelctl({"send", url, "$012"});
+    EXPECT_EQ(refused.rc, 2);
+    EXPECT_EQ(refused.err, "odelctl: " + url + ": connection refused\n");
+    const Result bad = RunOdelctl({"send", "tcp://127.0.0.1", "$012"});
+    EXPECT_EQ(bad.rc, 2);
+    EXPECT_NE(bad.err.find("not a port name"), std::string::npos) << bad.err;
+}
+
+}  // namespace

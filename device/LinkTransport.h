@@ -1,0 +1,64 @@
+// What carries a SerialPort's bytes: a termios device, a raw TCP stream to a serial device
+// server, or a telnet session with the COM-PORT-OPTION (RFC 2217). Chosen from the port name.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace odel::link {
+
+struct LineSettings {
+    int baud = 0;  // 0: not known
+    std::uint8_t dataBits = 8;
+    std::uint8_t parity = 0;    // 0 none, 1 odd, 2 even
+    std::uint8_t stopBits = 0;  // 0 one stop bit, 2 two
+};
+
+// Why an open failed; mirrors SerialPort::OpenError.
+enum class OpenFailure { None, NotPresent, Busy, NoPermission, Refused, NoAnswer, UnknownHost, Other };
+
+// Monotonic clock in microseconds, the one every deadline is measured on.
+std::int64_t NowUsec();
+
+class Transport {
+  public:
+    virtual ~Transport() = default;
+    virtual bool Open(OpenFailure& why) = 0;
+    virtual void Close() = 0;
+    // The descriptor to wait on for input and output, or -1 when closed.
+    virtual int Fd() const = 0;
+    // Data bytes that have arrived, without waiting: count, 0 when none are there yet (also when
+    // only protocol bytes came), -1 when the link is lost.
+    virtual long Read(std::uint8_t* buffer, std::size_t capacity) = 0;
+    // Takes data bytes without waiting: the count taken (0 when the way out is full), -1 lost.
+    virtual long Write(const std::uint8_t* data, std::size_t count) = 0;
+    // Waits until everything taken has left this computer, at most until the deadline.
+    virtual bool Drain(std::int64_t deadlineUsec) = 0;
+    // Drops input that has arrived and, where the far end can, input it still holds.
+    virtual bool Purge() = 0;
+    virtual bool Apply(const LineSettings& settings) = 0;
+    // The device's settings found by Open; baud 0 when they cannot be read.
+    virtual LineSettings Current() const = 0;
+    // False where line settings stay on the device server (raw TCP, or a server that refused
+    // the COM-PORT-OPTION).
+    virtual bool SettingsReachDevice() const = 0;
+    // Time the far end still needs to clock `bytes` out onto the line after Drain returned.
+    virtual std::int64_t ClockOutUsec(std::size_t bytes, int baud) const = 0;
+};
+
+// tcp://HOST:PORT and rfc2217://HOST:PORT; anything else is a device path.
+enum class Scheme { Device, RawTcp, Rfc2217 };
+struct PortAddress {
+    Scheme scheme = Scheme::Device;
+    std::string host;  // without the brackets of an IPv6 literal
+    std::string service;
+};
+// False for a network name whose host or port is missing or malformed.
+bool ParsePortName(const std::string& name, PortAddress& address);
+bool IsNetworkPortName(const std::string& name);
+
+std::unique_ptr<Transport> MakeTransport(const std::string& name);
+
+}  // namespace odel::link

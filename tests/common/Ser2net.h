@@ -1,0 +1,157 @@
+// A real ser2net on 127.0.0.1 in front of a device (the simulator's pseudo-terminal): one raw TCP
+// port and one telnet port with COM-PORT-OPTION. Stopped and started again on the same ports.
+#pragma once
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace odel::test {
+
+class Ser2net {
+  public:
+    explicit Ser2net(std::string device) : device_(std::move(device)) {
+        char dir[] = "/tmp/odel-ser2net-XXXXXX";
+        if (::mkdtemp(dir)) dir_ = dir;
+        rawPort_ = FreePort();
+        rfcPort_ = FreePort();
+    }
+    ~Ser2net() {
+        stop();
+        if (!dir_.empty()) {
+            std::remove((dir_ + "/ser2net.yaml").c_str());
+            std::remove((dir_ + "/ser2net.log").c_str());
+            std::remove((dir_ + "/pid").c_str());
+            ::rmdir(dir_.c_str());
+        }
+    }
+
+    static std::string Program() {
+        for (const char* p : {"/usr/sbin/ser2net", "/usr/bin/ser2net"})
+            if (::access(p, X_OK) == 0) return p;
+        return {};
+    }
+
+    // Starts ser2net and waits until both ports listen. False with error() when it cannot.
+    bool start() {
+        const std::string exe = Program();
+        if (exe.empty()) return fail("ser2net is not installed");
+        if (dir_.empty() || rawPort_ == 0 || rfcPort_ == 0) return fail("no temporary dir or port");
+        const std::string yaml = dir_ + "/ser2net.yaml";
+        std::ofstream(yaml) << Connection("raw", "tcp", rawPort_)
+                            << Connection("rfc", "telnet(rfc2217),tcp", rfcPort_);
+        const std::string log = dir_ + "/ser2net.log";
+        std::vector<std::string> args = {exe, "-n", "-u", "-c", yaml, "-P", dir_ + "/pid"};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        const int rc = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0) return fail("cannot start ser2net");
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!Listening(rawPort_) || !Listening(rfcPort_)) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return fail("ser2net ended: " + Slurp(log));
+            }
+            if (std::chrono::steady_clock::now() > until) return fail("ser2net does not listen");
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+
+    void stop() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+
+    std::string rawUrl() const { return "tcp://127.0.0.1:" + std::to_string(rawPort_); }
+    std::string rfcUrl() const { return "rfc2217://127.0.0.1:" + std::to_string(rfcPort_); }
+    const std::string& error() const { return error_; }
+
+  private:
+    std::string Connection(const char* name, const char* accepter, int port) const {
+        std::ostringstream out;
+        out << "connection: &" << name << "\n"
+            << "  accepter: " << accepter << ",127.0.0.1," << port << "\n"
+            << "  connector: serialdev," << device_ << ",9600n81,local\n"
+            << "  options:\n    kickolduser: true\n";
+        return out.str();
+    }
+
+    // A port nobody listens on now: the kernel's pick for an ephemeral bind.
+    static int FreePort() {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        int port = 0;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            port = ntohs(a.sin_port);
+        ::close(fd);
+        return port;
+    }
+
+    // Whether a socket listens on the port (state 0A in the kernel's table), without connecting:
+    // a connection would make ser2net open the device.
+    static bool Listening(int port) {
+        for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+            std::ifstream in(table);
+            std::string line;
+            std::getline(in, line);
+            while (std::getline(in, line)) {
+                std::istringstream fields(line);
+                std::string slot, local, remote, state;
+                fields >> slot >> local >> remote >> state;
+                const auto colon = local.rfind(':');
+                if (colon == std::string::npos || state != "0A") continue;
+                if (std::strtol(local.c_str() + colon + 1, nullptr, 16) == port) return true;
+            }
+        }
+        return false;
+    }
+
+    static std::string Slurp(const std::string& path) {
+        std::ifstream in(path);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+
+    bool fail(std::string why) {
+        error_ = std::move(why);
+        return false;
+    }
+
+    std::string device_, dir_, error_;
+    int rawPort_ = 0, rfcPort_ = 0;
+    pid_t pid_ = -1;
+};
+
+}  // namespace odel::test
