@@ -304,7 +304,9 @@ class TcpTransport : public Transport {
             int queued = 0;
             if (::ioctl(fd_, SIOCOUTQ, &queued) != 0 || queued == 0) return true;
             if (NowUsec() >= deadlineUsec) return true;  // the reply's time-out takes over
-            ::poll(nullptr, 0, 1);
+            // A reset or hung-up connection never drains.
+            pollfd p{fd_, 0, 0};
+            if (::poll(&p, 1, 1) > 0 && (p.revents & (POLLERR | POLLHUP))) return false;
         }
     }
 
