@@ -301,6 +301,11 @@ void TfrmMain::ShowCOMForm(const QString& portName) {
     link_->GetLineSettings(baud, dataBits, parity, stopBits);
     frmComSet_->ComboBoxBaudRate->setCurrentIndex(TfrmComSet::BaudIndex(baud));
     frmComSet_->EditTimeOut->setText(QString::asprintf("%d", link_->GetTimeout()));
+    // On a raw network link the chosen rate cannot reach the device: say so when it is chosen.
+    connect(frmComSet_->ComboBoxBaudRate, &QComboBox::currentIndexChanged, frmComSet_, [this] {
+        if (link_ && !link_->LineSettingsReachDevice())
+            ShowStatusMessage("Baud rate is set on the device server");
+    });
 }
 
 void TfrmMain::ApplyComSettings() {

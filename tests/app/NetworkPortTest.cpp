@@ -1,0 +1,171 @@
+// The main window on ports of a real ser2net in front of the simulated bus: search, the COM
+// page's baud over RFC 2217, a server that goes away mid-poll and comes back, Add Network Port.
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include "AppFixture.h"
+#include "app/ComSet.h"
+#include "app/DlgAskAddr.h"
+#include "app/DlgNetPort.h"
+#include "app/DlgSearch.h"
+#include "common/Ser2net.h"
+#include "device/SerialPort.h"
+
+using odel::test::AppFixture;
+using odel::ui::TfrmDlgAskAddr;
+using odel::ui::TfrmDlgNetPort;
+using odel::ui::TfrmDlgSearch;
+
+namespace {
+
+class NetworkPortTest : public AppFixture {
+  protected:
+    // The window lists the pty, the raw TCP port and the RFC 2217 port, in that order.
+    void serve(const std::string& busFile = {}) {
+        if (!busFile.empty()) {
+            win.reset();
+            bus.stop();
+            ASSERT_TRUE(bus.startFromText(busFile)) << bus.error();
+        }
+        server = std::make_unique<odel::test::Ser2net>(bus.slavePath());
+        ASSERT_TRUE(server->start()) << server->error();
+        win = std::make_unique<odel::ui::TfrmMain>(
+            QStringList{port(), raw(), rfc()}, false);
+        win->show();
+        tree = win->treeviewModule;
+        ASSERT_EQ(root()->childCount(), 3);
+    }
+    QString raw() const { return QString::fromStdString(server->rawUrl()); }
+    QString rfc() const { return QString::fromStdString(server->rfcUrl()); }
+    QTreeWidgetItem* node(int i) const { return root()->child(i); }
+
+    // Search from `start` on the selected port node, the dialog's timer driven to the end.
+    QStringList search(QTreeWidgetItem* portNode, const QString& start,
+                       const QString& baudIndex = {}) {
+        click(portNode);
+        EXPECT_NE(win->link(), nullptr) << rec.texts("error").join("|").toStdString();
+        if (!win->link()) return {};
+        win->frmComSet()->EditTimeOut->setText("10");
+        if (!baudIndex.isEmpty())
+            win->frmComSet()->ComboBoxBaudRate->setCurrentIndex(baudIndex.toInt());
+        rec.execHandler = [&, start](QDialog* d) -> int {
+            if (auto* ask = qobject_cast<TfrmDlgAskAddr*>(d)) {
+                ask->EditAddr->setText(start);
+                QTest::mouseClick(ask->BitBtnOK, Qt::LeftButton);
+                return ask->result();
+            }
+            auto* dlg = qobject_cast<TfrmDlgSearch*>(d);
+            if (!dlg) return QDialog::Rejected;
+            while (!dlg->Finished()) dlg->Timer1Timer();
+            return dlg->result();
+        };
+        win->tlbtnSearch->trigger();
+        QStringList found;
+        for (int i = 0; i < portNode->childCount(); ++i) found << portNode->child(i)->text(0);
+        return found;
+    }
+
+    std::unique_ptr<odel::test::Ser2net> server;
+};
+
+TEST_F(NetworkPortTest, SearchOverRawTcpFindsWhatThePtyFinds) {
+    serve();
+    const QStringList onPty = search(node(0), "0");
+    ASSERT_EQ(onPty.size(), bus.moduleCount());
+    win->ReleaseResource();  // frees the pty for ser2net
+    EXPECT_EQ(search(node(1), "0"), onPty);
+    EXPECT_EQ(rec.texts("error"), QStringList{});
+}
+
+TEST_F(NetworkPortTest, ComPageBaudReachesTheModuleOverRfc2217Only) {
+    serve("FE 7352R baud=19200\n");
+    const int index19200 = odel::ui::TfrmComSet::BaudIndex(19200);
+    EXPECT_EQ(search(node(2), "250"), QStringList{});
+    EXPECT_EQ(search(node(2), "250", QString::number(index19200)), QStringList{"(FE)7352R"});
+    EXPECT_EQ(win->statbarMain->panelText(0), "");
+
+    // Over raw TCP the rate stays the server's: the window says so, and nothing answers.
+    win->ReleaseResource();
+    click(node(1));
+    ASSERT_NE(win->link(), nullptr);
+    win->frmComSet()->ComboBoxBaudRate->setCurrentIndex(index19200);
+    EXPECT_EQ(win->statbarMain->panelText(0), "Baud rate is set on the device server");
+    EXPECT_EQ(search(node(1), "250", QString::number(index19200)), QStringList{});
+}
+
+TEST_F(NetworkPortTest, ServerStoppedMidPollFailsWithoutSpinningAndResumesAfterAClick) {
+    serve();
+    QTreeWidgetItem* module = addNode(node(1), "(01)7352R", 0);
+    click(module);
+    ASSERT_NE(win->modulePage(), nullptr);
+    QTest::qWait(1200);
+    EXPECT_EQ(win->statbarMain->panelText(0), "Polling AI data...");
+
+    server->stop();
+    QElapsedTimer clock;
+    clock.start();
+    QTest::qWait(1500);
+    // The window kept running its event loop: the wait took about as long as asked.
+    EXPECT_LT(clock.elapsed(), 2500);
+    EXPECT_EQ(win->statbarMain->panelText(0), "Fail to fresh AI data!");
+    EXPECT_FALSE(win->link() && win->link()->IsOpen());
+
+    ASSERT_TRUE(server->start()) << server->error();
+    click(node(1));
+    ASSERT_NE(win->link(), nullptr);
+    EXPECT_TRUE(win->link()->IsOpen());
+    click(module);
+    bus.clearReceived();
+    QTest::qWait(1200);
+    EXPECT_EQ(win->statbarMain->panelText(0), "Polling AI data...");
+    EXPECT_NE(bus.received(bus.findModule(1)), "");
+}
+
+TEST_F(NetworkPortTest, AddNetworkPortListsTheServerAndOpensIt) {
+    serve();
+    const int tcpPort = QString(rfc()).section(':', -1).toInt();
+    std::vector<QString> hosts = {" ", "127.0.0.1"};
+    rec.execHandler = [&](QDialog* d) -> int {
+        auto* ask = qobject_cast<TfrmDlgNetPort*>(d);
+        EXPECT_NE(ask, nullptr);
+        if (!ask) return QDialog::Rejected;
+        ask->ComboBoxProtocol->setCurrentIndex(1);
+        ask->EditTcpPort->setValue(tcpPort);
+        for (const QString& h : hosts) {
+            ask->EditHost->setText(h);
+            QTest::mouseClick(ask->BitBtnOK, Qt::LeftButton);
+        }
+        return ask->result();
+    };
+    // Listed already: the node is selected, not listed twice.
+    win->menuAddNetworkPort->trigger();
+    EXPECT_EQ(rec.texts("error"),
+              QStringList{"Please enter the host name or IP address of the device server!"});
+    EXPECT_EQ(root()->childCount(), 3);
+    EXPECT_EQ(tree->currentItem(), node(2));
+    ASSERT_NE(win->frmComSet(), nullptr);
+    EXPECT_EQ(win->frmComSet()->EditPort->text(), rfc());
+    ASSERT_NE(win->link(), nullptr);
+    EXPECT_EQ(win->link()->GetPortName(), rfc().toStdString());
+
+    // A new server address gets its node; nobody listens there, so opening it fails.
+    hosts = {"localhost"};
+    rec.execHandler = [&](QDialog* d) -> int {
+        auto* ask = static_cast<TfrmDlgNetPort*>(d);
+        ask->ComboBoxProtocol->setCurrentIndex(0);
+        ask->EditTcpPort->setValue(1);
+        ask->EditHost->setText("localhost");
+        QTest::mouseClick(ask->BitBtnOK, Qt::LeftButton);
+        return ask->result();
+    };
+    rec.clear();
+    win->menuAddNetworkPort->trigger();
+    ASSERT_EQ(root()->childCount(), 4);
+    EXPECT_EQ(node(3)->text(0), "tcp://localhost:1");
+    EXPECT_EQ(rec.texts("error"), QStringList{"Open tcp://localhost:1 failed!"});
+    EXPECT_EQ(win->link(), nullptr);
+}
+
+}  // namespace
