@@ -207,6 +207,7 @@ class TtyTransport : public Transport {
     LineSettings Current() const override { return current_; }
     bool SettingsReachDevice() const override { return true; }
     std::int64_t ClockOutUsec(std::size_t, int) const override { return 0; }
+    std::int64_t ForwardingUsec() const override { return 0; }
 
   private:
     std::string path_;
@@ -218,8 +219,12 @@ class TtyTransport : public Transport {
 
 // A host that does not answer fails the open after this long.
 constexpr std::int64_t kConnectUsec = 3'000'000;
+// Device servers hold received bytes until the line pauses, so that a reply travels in one
+// packet; ser2net waits up to 20 ms by default.
+constexpr std::int64_t kServerForwardUsec = 20'000;
 // How long negotiation and setting answers are waited for.
 constexpr std::int64_t kAnswerUsec = 2'000'000;
+constexpr std::int64_t kPurgeAnswerUsec = 500'000;
 
 class TcpTransport : public Transport {
   public:
@@ -326,6 +331,15 @@ class TcpTransport : public Transport {
         return static_cast<std::int64_t>(bytes) * 10'000'000 / baud;
     }
 
+    std::int64_t ForwardingUsec() const override {
+        tcp_info info{};
+        socklen_t len = sizeof info;
+        std::int64_t rtt = 0;
+        if (fd_ >= 0 && ::getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &len) == 0)
+            rtt = info.tcpi_rtt;
+        return kServerForwardUsec + rtt;
+    }
+
   protected:
     // Protocol set-up once connected.
     virtual bool Started() { return true; }
@@ -388,8 +402,21 @@ class Rfc2217Transport : public TcpTransport {
         }
         data_.clear();
         if (!session_.ComPortAccepted()) return true;
+        const unsigned confirmed = session_.PurgesAnswered() + 1;
         out_ += session_.PurgeInput();
-        return FlushOut(NowUsec() + kAnswerUsec) == 1;
+        if (FlushOut(NowUsec() + kAnswerUsec) != 1) return false;
+        // The server may purge after the next command has reached the device, dropping its
+        // reply: wait for the confirmation. Whatever came before it is stale.
+        const std::int64_t deadline = NowUsec() + kPurgeAnswerUsec;
+        while (purgesConfirmed_ && session_.PurgesAnswered() < confirmed) {
+            if (!WaitUntil(fd_, POLLIN, deadline)) {
+                purgesConfirmed_ = false;  // a server that does not confirm is not waited for
+                break;
+            }
+            if (Receive() < 0) return false;
+        }
+        data_.clear();
+        return true;
     }
 
     bool Apply(const LineSettings& s) override {
@@ -411,6 +438,7 @@ class Rfc2217Transport : public TcpTransport {
     bool Started() override {
         session_ = telnet::Session();
         data_.clear();
+        purgesConfirmed_ = true;
         out_ = session_.Start();
         const std::int64_t deadline = NowUsec() + kAnswerUsec;
         if (FlushOut(deadline) != 1) return false;
@@ -441,6 +469,7 @@ class Rfc2217Transport : public TcpTransport {
 
     telnet::Session session_;
     std::string data_;  // decoded data not yet read
+    bool purgesConfirmed_ = true;
 };
 
 bool StartsWith(const std::string& s, const char* prefix, std::size_t& rest) {

@@ -46,6 +46,9 @@ class Transport {
     virtual bool SettingsReachDevice() const = 0;
     // Time the far end still needs to clock `bytes` out onto the line after Drain returned.
     virtual std::int64_t ClockOutUsec(std::size_t bytes, int baud) const = 0;
+    // What the way back adds to every reply: a device server's forwarding delay (it gathers a
+    // reply's bytes into one packet) and the network's round trip. 0 on a local device.
+    virtual std::int64_t ForwardingUsec() const = 0;
 };
 
 // tcp://HOST:PORT and rfc2217://HOST:PORT; anything else is a device path.

@@ -88,7 +88,7 @@ struct SerialPort::Impl {
     // every byte that arrives) input is stale and the next command line discards it first.
     std::int64_t staleUntilUsec = 0;
     // Added to the wait for the first byte after a write: the time a device server still needs
-    // to clock the command out onto its line.
+    // to clock the command out onto its line, and to forward the reply.
     std::int64_t graceUsec = 0;
     // Received but not yet taken.
     std::uint8_t in[512];
@@ -155,7 +155,8 @@ int SerialPort::Impl::ReadOneByte(std::uint8_t& byte) {
         if (n < 0) return -1;  // end of file (hang-up) or a real error
         WaitResult w = WaitFor(transport->Fd(), POLLIN, deadline);
         if (w == WaitResult::Timeout) {
-            staleUntilUsec = NowUsec() + static_cast<std::int64_t>(timeoutMs) * 1000;
+            staleUntilUsec = NowUsec() + static_cast<std::int64_t>(timeoutMs) * 1000 +
+                             transport->ForwardingUsec();
             return 0;
         }
         if (w == WaitResult::HardError) {
@@ -311,7 +312,8 @@ bool SerialPort::WriteBytes(std::size_t count, const std::uint8_t* buffer) {
         impl_->Recover(*this);
         return false;
     }
-    impl_->graceUsec = impl_->transport->ClockOutUsec(count, impl_->baud);
+    impl_->graceUsec =
+        impl_->transport->ClockOutUsec(count, impl_->baud) + impl_->transport->ForwardingUsec();
     return true;
 }
 
@@ -371,7 +373,8 @@ bool SerialPort::DiscardStaleInput() {
         if (n == 0) continue;
         if (n < 0) return false;
         discarded += static_cast<int>(n);
-        impl_->staleUntilUsec = NowUsec() + static_cast<std::int64_t>(impl_->timeoutMs) * 1000;
+        impl_->staleUntilUsec = NowUsec() + static_cast<std::int64_t>(impl_->timeoutMs) * 1000 +
+                                 impl_->transport->ForwardingUsec();
     }
     impl_->staleUntilUsec = 0;
     return true;

@@ -102,6 +102,7 @@ void Session::SubNegotiation() {
     if (sub_.size() < 2 || static_cast<std::uint8_t>(sub_[0]) != kOptComPort) return;
     const int command = static_cast<std::uint8_t>(sub_[1]) - kServerOffset;
     if (command >= kSetBaud && command <= kSetStopSize) answered_ |= 1u << command;
+    if (command == kPurgeData) ++purges_;
     if (command == kSetBaud && sub_.size() >= 6) {
         answeredBaud_ = 0;
         for (int k = 2; k < 6; ++k)

@@ -40,6 +40,8 @@ class Session {
     // The server answered every setting of the last SetLine; BaudTaken: with the baud asked for.
     bool LineAnswered() const { return (answered_ & kLineMask) == kLineMask; }
     bool BaudTaken() const { return answeredBaud_ == askedBaud_; }
+    // How many purges the server has confirmed.
+    unsigned PurgesAnswered() const { return purges_; }
 
   private:
     enum State : std::uint8_t { No, Yes, WantYes };
@@ -55,6 +57,7 @@ class Session {
     bool afterCr_ = false;
     std::string sub_;
     unsigned answered_ = 0;
+    unsigned purges_ = 0;
     std::uint32_t askedBaud_ = 0, answeredBaud_ = 0;
 };
 

@@ -123,6 +123,7 @@ const std::string kPurge = B({255, 250, 44, 12, 1, 255, 240});
 TEST(NetLink, Rfc2217NegotiatesSetsTheLineAndEscapesBothWays) {
     TcpPeer peer({{kOffer, kAgree},
                   {kSetLine19200, kAnswer19200},
+                  {kPurge, B({255, 250, 44, 112, 1, 255, 240})},
                   {"$012\r", "!01" + B({255, 255}) + "\r"},
                   {B({0x01, 0xFF, 0xFF, 0x0D}), B({0xFF, 0xFF, 0x00, 255, 241, 0x7F})}});
     odel::SerialPort link(peer.url("rfc2217"));

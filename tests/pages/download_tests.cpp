@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "PageFixture.h"
+#include "common/Ser2net.h"
 #include "pages/main_unit/DownloadAnimation.h"
 #include "pages/main_unit/Unitm8600.h"
 #include "pages/main_unit/Unitmdownload.h"
@@ -52,11 +53,22 @@ class Download : public PageTest {
         PageTest::TearDown();
     }
     // A main unit in INIT state with its page open, and a firmware file of the given bytes.
-    void openUnit(const std::string& model, const std::string& version, const QByteArray& fw) {
+    // overRfc2217: the page's link goes through ser2net's telnet port instead of the pty.
+    void openUnit(const std::string& model, const std::string& version, const QByteArray& fw,
+                  bool overRfc2217 = false) {
         auto m = module(model, 0x03);
         m.init = true;
         m.firmware = version;
         startBus({m});
+        if (overRfc2217) {
+            link.reset();  // ser2net opens the pty itself
+            server = std::make_unique<odel::test::Ser2net>(bus.slavePath());
+            ASSERT_TRUE(server->start()) << server->error();
+            link = std::make_unique<odel::SerialPort>(server->rfcUrl());
+            ASSERT_TRUE(link->Open());
+            ASSERT_TRUE(link->SetLineSettings(9600, 8, 0, 0));
+            ASSERT_TRUE(link->SetTimeout(80));
+        }
         open<TfrmM8600>("*", "(*)" + QString::fromStdString(model));
         firmware = dir.filePath("new.img");
         QFile f(firmware);
@@ -96,6 +108,7 @@ class Download : public PageTest {
 
     QTemporaryDir dir;
     QString firmware, loader, percent, title;
+    std::unique_ptr<odel::test::Ser2net> server;
 };
 
 TEST_F(Download, FullDownloadSendsBothImagesByteForByteAndLeavesTheLinkAt9600) {
@@ -145,6 +158,21 @@ TEST_F(Download, FullDownloadSendsBothImagesByteForByteAndLeavesTheLinkAt9600) {
     EXPECT_EQ(link->GetTimeout(), 80);
     EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 3000), 1);
     EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 1000), 4);
+}
+
+TEST_F(Download, FullDownloadThroughAnRfc2217DeviceServerArrivesByteForByte) {
+    // Every byte value, 0xFF included, in the image.
+    const QByteArray fw = pattern(kFirmwareBytes);
+    openUnit("8600X", "A1.00", fw, true);
+    download();
+    EXPECT_EQ(dialogs.texts("error"), QStringList{});
+    EXPECT_EQ(dialogs.texts("information"), QStringList{"Download firmware done!"});
+    EXPECT_EQ(percent, "100%");
+    const ModuleState m = bus.module(0);
+    ASSERT_EQ(m.downloads.size(), 2u);
+    EXPECT_EQ(QByteArray::fromStdString(m.downloads[0]), fileBytes(loaderPath("Dnmini_e.img")));
+    EXPECT_EQ(QByteArray::fromStdString(m.downloads[1]), fw);
+    EXPECT_EQ(m.badBlocks, 0);
 }
 
 TEST_F(Download, LoaderFollowsNameAndVersionComparedAsText) {
