@@ -309,9 +309,10 @@ class TcpTransport : public Transport {
             int queued = 0;
             if (::ioctl(fd_, SIOCOUTQ, &queued) != 0 || queued == 0) return true;
             if (NowUsec() >= deadlineUsec) return true;  // the reply's time-out takes over
-            // A reset or hung-up connection never drains.
-            pollfd p{fd_, 0, 0};
-            if (::poll(&p, 1, 1) > 0 && (p.revents & (POLLERR | POLLHUP))) return false;
+            // A reply already arriving shows the command got there; a reset or hung-up
+            // connection never drains.
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 1) > 0) return (p.revents & POLLIN) != 0;
         }
     }
 
