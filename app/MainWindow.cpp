@@ -232,6 +232,7 @@ void TfrmMain::addPortNode(const QString& name) {
     }
     probe.Close();
     auto* node = new QTreeWidgetItem(root, QStringList{name});
+    node->setToolTip(0, name);  // network names are often wider than the tree
     node->setData(0, kNodeDataRole, 0);
     SetNodeImages(node, kImgPort, kImgPortSel);
 }

@@ -8,7 +8,7 @@ SECONDS_EACH=${FUZZ_SECONDS:-20}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DODEL_FUZZ=ON
 cmake --build build-fuzz -j "$(nproc)"
 export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0"
-for target in replies sim busfile conf; do
+for target in replies telnet sim busfile conf; do
   scratch=$(mktemp -d)
   echo "fuzz_$target: ${SECONDS_EACH} s"
   if ! build-fuzz/bin/fuzz_$target -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 \
