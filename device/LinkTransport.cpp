@@ -52,6 +52,15 @@ bool SpeedForBaud(int baud, speed_t& speed) {
     return false;
 }
 
+}  // namespace
+
+bool SupportedBaud(int baud) {
+    speed_t speed;
+    return SpeedForBaud(baud, speed);
+}
+
+namespace {
+
 int BaudForSpeed(speed_t speed) {
     for (const auto& e : kBauds) {
         if (e.speed == speed) return e.baud;

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "device/SerialPort.h"
+
 namespace odel::link {
 
 struct LineSettings {
@@ -16,8 +18,10 @@ struct LineSettings {
     std::uint8_t stopBits = 0;  // 0 one stop bit, 2 two
 };
 
-// Why an open failed; mirrors SerialPort::OpenError.
-enum class OpenFailure { None, NotPresent, Busy, NoPermission, Refused, NoAnswer, UnknownHost, Other };
+using OpenFailure = SerialPort::OpenError;
+
+// The rates the termios device and the network links offer.
+bool SupportedBaud(int baud);
 
 // Monotonic clock in microseconds, the one every deadline is measured on.
 std::int64_t NowUsec();

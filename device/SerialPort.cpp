@@ -19,30 +19,6 @@ using link::NowUsec;
 // (a babbling device) cannot hold a command back for ever.
 constexpr int kMaxDiscard = 4096;
 
-SerialPort::OpenError FromFailure(link::OpenFailure f) {
-    using F = link::OpenFailure;
-    using E = SerialPort::OpenError;
-    switch (f) {
-        case F::None:
-            return E::None;
-        case F::NotPresent:
-            return E::NotPresent;
-        case F::Busy:
-            return E::Busy;
-        case F::NoPermission:
-            return E::NoPermission;
-        case F::Refused:
-            return E::Refused;
-        case F::NoAnswer:
-            return E::NoAnswer;
-        case F::UnknownHost:
-            return E::UnknownHost;
-        case F::Other:
-            break;
-    }
-    return E::Other;
-}
-
 // Outcome of waiting for one direction of the descriptor.
 enum class WaitResult { Ready, Timeout, HardError };
 
@@ -187,9 +163,9 @@ bool SerialPort::Open() {
         impl_->lastOpenError = OpenError::BadName;
         return false;
     }
-    link::OpenFailure why = link::OpenFailure::None;
+    OpenError why = OpenError::None;
     if (!impl_->transport->Open(why)) {
-        impl_->lastOpenError = FromFailure(why);
+        impl_->lastOpenError = why;
         return false;
     }
     impl_->open = true;
@@ -403,9 +379,7 @@ void SerialPort::SetObserver(TrafficObserver* observer) {
 }
 
 bool SerialPort::IsSupportedBaud(int baud) {
-    for (int b : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200})
-        if (b == baud) return true;
-    return false;
+    return link::SupportedBaud(baud);
 }
 
 int SerialPort::ComputeChecksum(const std::string& text) {

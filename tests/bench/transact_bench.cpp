@@ -18,6 +18,18 @@
 
 namespace {
 
+// The measured loop: "$012" and its reply, failures counted.
+void RunTransactions(benchmark::State& state, odel::SerialPort& link) {
+    std::int64_t failures = 0;
+    for (auto _ : state) {
+        std::string command = "$012\r";
+        std::string reply;
+        if (!link.Transact(command, 64, &reply)) ++failures;
+        benchmark::DoNotOptimize(reply);
+    }
+    state.counters["failures"] = static_cast<double>(failures);
+}
+
 void BM_Transact(benchmark::State& state) {
     odel::test::ScriptedPeer peer;
     if (!peer.ok()) {
@@ -34,14 +46,7 @@ void BM_Transact(benchmark::State& state) {
         return;
     }
     link.SetChecksum(checksum ? 1 : 0);
-    std::int64_t failures = 0;
-    for (auto _ : state) {
-        std::string command = "$012\r";
-        std::string reply;
-        if (!link.Transact(command, 64, &reply)) ++failures;
-        benchmark::DoNotOptimize(reply);
-    }
-    state.counters["failures"] = static_cast<double>(failures);
+    RunTransactions(state, link);
 }
 
 // The same transaction with the bus monitor observing (Arg 1) or not (Arg 0), and each
@@ -178,14 +183,7 @@ void BM_TransactTcp(benchmark::State& state) {
         state.SkipWithError("cannot open the link");
         return;
     }
-    std::int64_t failures = 0;
-    for (auto _ : state) {
-        std::string command = "$012\r";
-        std::string reply;
-        if (!link.Transact(command, 64, &reply)) ++failures;
-        benchmark::DoNotOptimize(reply);
-    }
-    state.counters["failures"] = static_cast<double>(failures);
+    RunTransactions(state, link);
 }
 
 }  // namespace
