@@ -48,8 +48,8 @@ TfrmMDownload::TfrmMDownload(QWidget* parent) : QDialog(parent) {
     connect(Timer1, &QTimer::timeout, this, &TfrmMDownload::Timer1Timer);
     setMinimumWidth(420);
 
-    programFolder_ = ProgramFolder();
-    if (!programFolder_.isEmpty()) Animate1->setFileName(programFolder_ + "filemove.svg");
+    const QString picture = FindProgramFile("filemove.svg");
+    if (!picture.isEmpty()) Animate1->setFileName(picture);
 }
 
 TfrmMDownload::~TfrmMDownload() = default;
@@ -102,9 +102,11 @@ void TfrmMDownload::Timer1Timer() {
 }
 
 int TfrmMDownload::loadFiles(QByteArray& loader, QByteArray& firmware) {
-    // No program folder: no loader, and no path relative to the working directory.
-    if (programFolder_.isEmpty()) return LoaderFailed;
-    QFile l(programFolder_ + loaderFile_);
+    // The user's folder first, then the installed one; never a path relative to the working
+    // directory.
+    loaderPath_ = FindProgramFile(loaderFile_);
+    if (loaderPath_.isEmpty()) return LoaderFailed;
+    QFile l(loaderPath_);
     if (!l.open(QIODevice::ReadOnly)) return LoaderFailed;
     loader = l.read(qint64(loaderBlocks_) * kBlockSize);
     // Every one of its blocks must hold data; a short last block is padded.
@@ -129,7 +131,7 @@ int TfrmMDownload::Download() {
         if (!SendWithRetry("$00D\r")) result_ = StartFailed;
         if (result_ == Done && !SwitchLoaderBaud()) result_ = BaudFailed;
         if (result_ == Done && !SendWithRetry("&00A\r")) result_ = AckFailed;
-        if (result_ == Done && !SendImage(programFolder_ + loaderFile_, loader, loaderBlocks_))
+        if (result_ == Done && !SendImage(loaderPath_, loader, loaderBlocks_))
             result_ = LoaderFailed;
         if (result_ == Done) {
             link_->FlushInput();

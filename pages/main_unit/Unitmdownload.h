@@ -48,7 +48,8 @@ class TfrmMDownload : public QDialog {
     bool isRunning() const { return running_; }
     QString loaderFile() const { return loaderFile_; }
     int loaderBlocks() const { return loaderBlocks_; }
-    QString programFolder() const { return programFolder_; }
+    // Where the loader was found (empty before the download, or when it was not found).
+    QString loaderPath() const { return loaderPath_; }
 
     DownloadAnimation* Animate1;
     QProgressBar* ProgressBar1;
@@ -78,7 +79,7 @@ class TfrmMDownload : public QDialog {
     void drain();
 
     odel::SerialPort* link_ = nullptr;
-    QString programFolder_;
+    QString loaderPath_;
     QString loaderFile_;
     int loaderBlocks_ = 32;
     QString firmwareFile_;

@@ -7,6 +7,7 @@
 
 #include "PageFixture.h"
 #include "common/Ser2net.h"
+#include "pages/frame/DataFolder.h"
 #include "pages/main_unit/DownloadAnimation.h"
 #include "pages/main_unit/Unitm8600.h"
 #include "pages/main_unit/Unitmdownload.h"
@@ -14,6 +15,8 @@
 using namespace odel::test;
 using odel::sim::Fault;
 using odel::sim::ModuleState;
+using odel::ui::FindProgramFile;
+using odel::ui::ProgramFolders;
 using odel::ui::TfrmM8600;
 using odel::ui::TfrmMDownload;
 
@@ -48,8 +51,14 @@ std::vector<int> taken(std::vector<int> n) {
 
 class Download : public PageTest {
   protected:
+    // A scratch user data folder, so that loaders in the real home never take part.
+    void SetUp() override {
+        PageTest::SetUp();
+        qputenv("XDG_DATA_HOME", userData.path().toUtf8());
+    }
     void TearDown() override {
         qunsetenv("ODEL_DATA_DIR");
+        qunsetenv("XDG_DATA_HOME");
         PageTest::TearDown();
     }
     // A main unit in INIT state with its page open, and a firmware file of the given bytes.
@@ -106,7 +115,7 @@ class Download : public PageTest {
         return n;
     }
 
-    QTemporaryDir dir;
+    QTemporaryDir dir, userData;
     QString firmware, loader, percent, title;
     std::unique_ptr<odel::test::Ser2net> server;
 };
@@ -221,6 +230,43 @@ TEST_F(Download, FilesThatDoNotDoAreRefusedBeforeTheFirstCommand) {
         EXPECT_EQ(dialogs.texts("error"), QStringList{c.message});
         EXPECT_EQ(bus.received(0), "");  // the unit never entered its loader
         EXPECT_EQ(loader, "Download.img");
+        restart();
+    }
+}
+
+TEST_F(Download, LoadersInTheUserFolderComeBeforeTheInstalledOnes) {
+    const QString user = userData.path() + "/odel/program/";
+    const QString installed = QString(ODEL_BIN_DIR) + "/program/";
+    EXPECT_EQ(ProgramFolders(), (QStringList{user, installed}));
+    qputenv("ODEL_DATA_DIR", dir.path().toUtf8());
+    EXPECT_EQ(ProgramFolders(), QStringList{dir.path() + "/program/"});  // it stands alone
+    qunsetenv("ODEL_DATA_DIR");
+
+    ASSERT_TRUE(QDir().mkpath(user));
+    const QByteArray own(32 * 128, '\x5A');
+    QFile f(user + "Dnmini_e.img");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(own);
+    f.close();
+    struct Case {
+        const char* model;
+        const char* version;
+        QString path;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"8600X", "A1.00", user + "Dnmini_e.img", own},
+        {"8600", "A2.00", installed + "Download.img", fileBytes(loaderPath("Download.img"))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        openUnit(c.model, c.version, pattern(kFirmwareBytes));
+        download();
+        EXPECT_EQ(FindProgramFile(loader), c.path);
+        EXPECT_EQ(dialogs.texts("error"), QStringList{});
+        const ModuleState m = bus.module(0);
+        ASSERT_EQ(m.downloads.size(), 2u);
+        EXPECT_EQ(QByteArray::fromStdString(m.downloads[0]), c.bytes);
         restart();
     }
 }
