@@ -23,6 +23,7 @@ int parse(int argc, char** argv, Options& o, bool allowExtras) {
     CLI::App cli{"ODEL-7300 Utility: find, configure and watch ODEL modules on an RS-485 bus",
                  "odel-utility"};
     cli.allow_extras(allowExtras);
+    cli.set_version_flag("--version", "odel-utility " ODEL_VERSION);
     cli.add_option("--port", o.ports,
                    "Also list this serial device, or a device server's port tcp://HOST:PORT "
                    "(raw) or rfc2217://HOST:PORT (repeatable)")
@@ -49,7 +50,7 @@ int parse(int argc, char** argv, Options& o, bool allowExtras) {
 
 int main(int argc, char** argv) {
     Options options;
-    // --help and bad options are answered before a display is needed.
+    // --help, --version and bad options are answered before a display is needed.
     std::vector<char*> early(argv, argv + argc);
     if (int rc = parse(argc, early.data(), options, true); rc >= 0) return rc;
 

@@ -264,6 +264,7 @@ int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::str
 int main(int argc, char** argv) {
     CLI::App app{"odelctl - talk to ODEL modules on a serial bus"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "odelctl " ODEL_VERSION);
     app.fallthrough();
     bool trace = false;
     app.add_flag("--trace", trace, "Print every exchange, decoded, to stderr");

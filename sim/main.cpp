@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     CLI::App app{"Simulated ODEL bus behind a pseudo-terminal"};
     std::string busFile, linkPath;
     bool pace = false;
+    app.set_version_flag("--version", "odel-sim " ODEL_VERSION);
     app.add_option("--bus", busFile, "Bus file: one module per line (address model options)");
     app.add_option("--link", linkPath, "Make a symbolic link to the pseudo-terminal at PATH");
     app.add_flag("--pace", pace, "Pace replies at the modules' baud rates");
