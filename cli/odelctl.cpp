@@ -1,4 +1,5 @@
-// odelctl: lists ports, sends command lines, searches the bus and talks Modbus RTU from scripts.
+// odelctl: lists ports, sends command lines, searches the bus, talks Modbus RTU and records
+// inputs from scripts.
 // Exit codes: 0 success, 1 no or bad answer, 2 usage errors and ports that cannot be opened.
 #include <CLI/CLI.hpp>
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/LogCommand.h"
 #include "device/BusDecoder.h"
 #include "device/BusMonitor.h"
 #include "device/BusProbe.h"
@@ -259,6 +261,14 @@ int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::str
     return kOk;
 }
 
+int CmdLog(const LinkOptions& o, odelctl::LogOptions& log) {
+    const std::string problem = odelctl::CheckLogOptions(log);
+    if (!problem.empty()) throw UsageError{problem};
+    auto link = OpenLink(o);
+    if (!link) return kUsage;
+    return odelctl::RunLog(*link, log);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -300,6 +310,13 @@ int main(int argc, char** argv) {
     modbus->add_option("A", argA, "FIRST, COIL or REGISTER (from 1)")->required();
     modbus->add_option("B", argB, "COUNT, on|off or VALUE")->required();
 
+    LinkOptions logLink;
+    odelctl::LogOptions logOptions;
+    CLI::App* log = app.add_subcommand("log", "Sample inputs into CSV rows, one per sweep");
+    AddLinkOptions(log, logLink);
+    log->add_option("PORT", logLink.port, kPortHelp)->required();
+    odelctl::AddLogOptions(log, logOptions);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -317,6 +334,7 @@ int main(int argc, char** argv) {
         if (app.got_subcommand("ports")) return CmdPorts();
         if (app.got_subcommand("send")) return CmdSend(sendLink, checksum, lines);
         if (app.got_subcommand("search")) return CmdSearch(searchLink, from, to);
+        if (app.got_subcommand("log")) return CmdLog(logLink, logOptions);
         return CmdModbus(modbusLink, slave, action, argA, argB);
     } catch (const UsageError& e) {
         std::cerr << "odelctl: " << e.message << "\n";

@@ -94,9 +94,14 @@ bool BusSearch::ProbeAscii(int address, int phase, ProbeNode& found) {
 }
 
 bool BusSearch::ProbeModbus(int address, ProbeNode& found) {
-    ModbusMaster* modbus = probe_->GetModbus();
-    if (modbus == nullptr) return false;
-    link_->SkipStaleWait();
+    return ProbeModbusAt(link_, address, found);
+}
+
+bool BusSearch::ProbeModbusAt(SerialPort* link, int address, ProbeNode& found) {
+    if (link == nullptr) return false;
+    ModbusMaster probe(link);
+    ModbusMaster* modbus = &probe;
+    link->SkipStaleWait();
     if (!modbus->RequestReadRegisters(address, kNameRegister, 2)) return false;
     std::uint8_t data[ModbusMaster::kReceiveBufferSize] = {};
     int count = 0;

@@ -49,6 +49,10 @@ class BusSearch {
     static std::vector<std::string> ReadSlotNodes(SerialPort* link, const std::string& address,
                                                   const std::string& mainUnitName);
 
+    // The Modbus probe of one address on its own (a module also answering ASCII there is not
+    // asked): true with found filled when a name came back.
+    static bool ProbeModbusAt(SerialPort* link, int address, ProbeNode& found);
+
   private:
     bool ProbeAscii(int address, int phase, ProbeNode& found);
     bool ProbeModbus(int address, ProbeNode& found);
