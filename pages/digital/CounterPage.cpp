@@ -101,6 +101,11 @@ void CounterPage::buildPage() {
     counterTab_ = new QVBoxLayout(counters);
     buildCounterTab(counterTab_);
     counterTab_->addStretch(1);
+    // Controls whose values have not been read hold none: they start disabled, so neither an
+    // Update nor a saved file can carry their design-time texts to the module.
+    setFilterControlsEnabled(false);
+    for (QWidget* w : voltRow_) w->setEnabled(false);
+    setCounterGroupsEnabled(false);
     PageControl->addTab(module, "Module Setting");
     PageControl->addTab(counters, "Counter Setting");
     leftColumn()->insertWidget(0, PageControl);
@@ -260,8 +265,23 @@ void CounterPage::setDataAreaEnabled(bool enabled) {
 }
 
 void CounterPage::setCounterGroupsEnabled(bool enabled) {
-    if (gbCN0Status) gbCN0Status->setEnabled(enabled);
-    if (gbCN1Status) gbCN1Status->setEnabled(enabled);
+    setCounterGroupEnabled(0, enabled);
+    setCounterGroupEnabled(1, enabled);
+}
+
+void CounterPage::setCounterGroupEnabled(int n, bool enabled) {
+    if (QGroupBox* g = n == 0 ? gbCN0Status : gbCN1Status) g->setEnabled(enabled);
+}
+
+bool CounterPage::counterGroupEnabled(int n) const {
+    const QGroupBox* g = n == 0 ? gbCN0Status : gbCN1Status;
+    return g && g->isEnabled();
+}
+
+void CounterPage::setFilterControlsEnabled(bool enabled) {
+    labFilterState_->setEnabled(enabled);
+    chkFilterState->setEnabled(enabled);
+    for (QWidget* w : widthRow_) w->setEnabled(enabled);
 }
 
 void CounterPage::RefreshGeneralSetting() {
@@ -326,20 +346,21 @@ void CounterPage::RefreshFilterSetting() {
         edtHighLevelWidth->setText(highText);
         edtLowLevelWidth->setText(lowText);
     }
-    labFilterState_->setEnabled(counting);
-    chkFilterState->setEnabled(counting);
-    for (QWidget* w : widthRow_) w->setEnabled(counting);
+    setFilterControlsEnabled(counting);
     const bool ttl = signal == "0";
-    for (QWidget* w : voltRow_) w->setEnabled(ttl);
-    if (ttl) {
+    if (!ttl) {
+        for (QWidget* w : voltRow_) w->setEnabled(false);
+    } else {
         std::string high, low;
         QString highText, lowText;
+        // Levels that cannot be read keep the state they had (disabled until first read).
         if (!m->ReadTriggerLevelHigh(high) || !m->ReadTriggerLevelLow(low) ||
             !counter::levelText(high, highText) || !counter::levelText(low, lowText)) {
             setStatus(kGeneralFail);
         } else {
             edtHighLevelVolt->setText(highText);
             edtLowLevelVolt->setText(lowText);
+            for (QWidget* w : voltRow_) w->setEnabled(true);
         }
     }
     btFilterUpdate->setEnabled(!(keptType_ == "51" && !ttl));
@@ -374,8 +395,12 @@ void CounterPage::RefreshCounterData() {
             setStatus(kPollFail);
             continue;
         }
-        // The caption tells the state: "Start" while the counter runs.
-        btCNStart[n]->setText(state[0] == '1' ? "Start" : "Stop");
+        // The caption tells the state: "Start" while the counter runs; the tip says what a click
+        // does.
+        const bool running = state[0] == '1';
+        btCNStart[n]->setText(running ? "Start" : "Stop");
+        btCNStart[n]->setToolTip(QString("Start/Stop Counter%1\n").arg(n) +
+                                 (running ? "Running — click to stop" : "Stopped — click to start"));
         lampOverflow[n]->setOn(flag[0] == '1');
     }
 }
@@ -400,9 +425,10 @@ bool CounterPage::ShowDOStatus(int alarmFlags, int outputs) {
 // ---- data area clicks ----
 
 void CounterPage::ToggleDO(int k) {
-    btDO[k]->setOn(!btDO[k]->isOn());
-    const int value = (btDO[1]->isOn() ? 2 : 0) + (btDO[0]->isOn() ? 1 : 0);
-    if (!module_->SetDigitalOutput(QString::asprintf("0%X", value).toStdString()))
+    if (!writeToggledOutput({btDO[0], btDO[1]}, k, [this](const std::vector<bool>& on) {
+            const int value = (on[1] ? 2 : 0) + (on[0] ? 1 : 0);
+            return module_->SetDigitalOutput(QString::asprintf("0%X", value).toStdString());
+        }))
         dialogs().error("Write Digital Output Failed!!");
 }
 
@@ -506,7 +532,7 @@ bool CounterPage::UpdateInputSignal() {
     return ok;
 }
 
-bool CounterPage::UpdateFilterSetting() {
+bool CounterPage::UpdateFilterSetting(bool widthPart, bool levelPart) {
     stopPolling();
     std::string signal;
     if (!module_->ReadInputMode(signal) || (signal != "0" && signal != "1")) {
@@ -516,7 +542,10 @@ bool CounterPage::UpdateFilterSetting() {
         return false;
     }
     cmbInputSignal->setCurrentIndex(signal == "1" ? 1 : 0);
-    const bool ttl = signal == "0";
+    // Only values read from the module or typed are written: a width or level whose edit was
+    // never filled by a read stays disabled and is not sent.
+    const bool ttl = levelPart && signal == "0" && edtHighLevelVolt->isEnabled();
+    const bool widths = widthPart && keptType_ == "50" && chkFilterState->isEnabled();
     const std::string filter = chkFilterState->isChecked() ? "1" : "0";
     const std::string high = counter::widthDigits(edtHighLevelWidth);
     const std::string low = counter::widthDigits(edtLowLevelWidth);
@@ -543,7 +572,7 @@ bool CounterPage::UpdateFilterSetting() {
         }
         pause(200);
     };
-    if (keptType_ == "50") {
+    if (widths) {
         write([&] { return module_->SetFilterEnable(filter); }, "Write Filter Enable Error!");
         write([&] { return module_->SetMinWidthHigh(high); },
               "Write Mininum Input Signal Width at High Level Error!");
@@ -609,17 +638,30 @@ void CounterPage::loadStep(ConfSchema& schema, std::function<bool()> run) {
 }
 
 void CounterPage::BuildConfSchema(ConfSchema& schema) {
-    BuildLines(schema, cmbTypeChangeAllCh->currentIndex(), cmbInputSignal->currentIndex());
+    // A line is written only when its control holds a value read from the module (or typed
+    // since): the gate of the mode last read, and the groups that are enabled.
+    ConfLines lines;
+    lines.frequencyGate = keptType_ == "51";
+    lines.filter = chkFilterState->isEnabled();
+    lines.levels = edtHighLevelVolt->isEnabled();
+    lines.counter = {counterGroupEnabled(0), counterGroupEnabled(1)};
+    BuildLines(schema, lines);
 }
 
 void CounterPage::BuildLoadSchema(ConfSchema& schema, const QByteArray& content) {
-    // The lines a file holds follow from its own range and input signal, not the page's.
-    BuildLines(schema, ConfSchema::valueIn(content, "Input Range").toInt(),
-               ConfSchema::valueIn(content, "Input Signal").toInt());
+    // The optional groups a file holds are those it has lines of, whatever the page shows now.
+    const auto has = [&content](const char* key) {
+        return !ConfSchema::valueIn(content, key).isNull();
+    };
+    ConfLines lines;
+    lines.frequencyGate = has("Frequency Gate Time");
+    lines.filter = has("Filter State");
+    lines.levels = has("High Level Volt");
+    lines.counter = {has("CN0 Max Cnt"), has("CN1 Max Cnt")};
+    BuildLines(schema, lines);
 }
 
-void CounterPage::BuildLines(ConfSchema& schema, int inputRange, int inputSignal) {
-    const bool frequency = inputRange == 1;
+void CounterPage::BuildLines(ConfSchema& schema, const ConfLines& lines) {
     auto* g = general();
     loadStep(schema, [this] {
         loadStopped_ = false;
@@ -633,7 +675,7 @@ void CounterPage::BuildLines(ConfSchema& schema, int inputRange, int inputSignal
         });
     schema.clearedFlag("checkSum", g->chkCheckSum);
     comboLine(schema, "Input Range", cmbTypeChangeAllCh);
-    if (frequency)
+    if (lines.frequencyGate)
         comboLine(schema, "Frequency Gate Time", cmbFrequencyGateTime);
     else
         comboLine(schema, "Counter Enable Gate", cmbCntEnableGate);
@@ -652,17 +694,21 @@ void CounterPage::BuildLines(ConfSchema& schema, int inputRange, int inputSignal
         static const QRegularExpression re("^[0-9.]{0,6}$");
         return re.match(v).hasMatch();
     };
-    if (!frequency) {
+    if (lines.filter) {
         flagLine(schema, "Filter State", chkFilterState);
         textLine(schema, "High Level Width", edtHighLevelWidth, width);
         textLine(schema, "Low Level Width", edtLowLevelWidth, width);
     }
-    if (inputSignal == 0) {
+    if (lines.levels) {
         textLine(schema, "High Level Volt", edtHighLevelVolt, level);
         textLine(schema, "Low Level Volt", edtLowLevelVolt, level);
     }
-    loadStep(schema, [this] { return !btFilterUpdate->isEnabled() || UpdateFilterSetting(); });
-    CounterConfLines(schema, frequency);
+    // The filter Update of a load writes only the parts the file holds.
+    if (lines.filter || lines.levels)
+        loadStep(schema, [this, lines] {
+            return !btFilterUpdate->isEnabled() || UpdateFilterSetting(lines.filter, lines.levels);
+        });
+    CounterConfLines(schema, lines.counter);
 }
 
 }  // namespace odel::ui

@@ -95,8 +95,9 @@ class CounterPage : public PageFrame {
     // Shows the output and alarm state of the status word; false when it holds no valid state.
     virtual bool ShowDOStatus(int alarmFlags, int outputs);
     virtual void DOClick(int k);
-    // The lines after the filter lines, in order, with their load steps.
-    virtual void CounterConfLines(ConfSchema& schema, bool frequency) = 0;
+    // The lines after the filter lines, in order, with their load steps; counter[n] tells
+    // whether counter n's lines are there.
+    virtual void CounterConfLines(ConfSchema& schema, const std::array<bool, 2>& counter) = 0;
     virtual QString GeneralSuccessText() const { return "Update success!"; }
     virtual QString FilterSuccessText() const { return "Update success!"; }
     // Reads at the end of InitModule, after both counters.
@@ -109,14 +110,17 @@ class CounterPage : public PageFrame {
     void RefreshDOStatus();
     void ToggleDO(int k);
     bool UpdateInputSignal();
-    bool UpdateFilterSetting();
+    // The filter Update; a load passes which parts its file holds.
+    bool UpdateFilterSetting(bool widthPart = true, bool levelPart = true);
     void RunCounterUpdate(int n);
     void StartClick(int n);
     void ResetClick(int n);
     // The type code of the last general read; empty when that read failed.
     const QString& keptTypeCode() const { return keptType_; }
-    // Both counter groups; disabled in frequency mode.
+    // The counter groups; disabled in frequency mode and until their values were read.
     void setCounterGroupsEnabled(bool enabled);
+    void setCounterGroupEnabled(int n, bool enabled);
+    bool counterGroupEnabled(int n) const;
 
     // The general Update: type code and gate-time bit staged, a 1000 ms pause instead of the
     // wait dialog, then the gate write and the read-back of every group.
@@ -128,8 +132,15 @@ class CounterPage : public PageFrame {
     // ---- settings file ----
     void BuildConfSchema(ConfSchema& schema) override;
     void BuildLoadSchema(ConfSchema& schema, const QByteArray& content) override;
-    // Lines whose presence follows from the file's own input range and input signal.
-    void BuildLines(ConfSchema& schema, int inputRange, int inputSignal);
+    // Which optional lines a file holds: the frequency gate time instead of the counter gate,
+    // the filter state with both widths, both levels, and each counter's lines.
+    struct ConfLines {
+        bool frequencyGate = false;
+        bool filter = false;
+        bool levels = false;
+        std::array<bool, 2> counter{};
+    };
+    void BuildLines(ConfSchema& schema, const ConfLines& lines);
     // Line kinds of these pages; loading puts nothing and runs nothing after a failed step.
     void comboLine(ConfSchema& schema, const QString& key, QComboBox* combo);
     void textLine(ConfSchema& schema, const QString& key, QLineEdit* edit,
@@ -152,6 +163,7 @@ class CounterPage : public PageFrame {
     void buildFilter(QVBoxLayout* tab);
     void buildDataArea();
     void showGateRows(bool frequency);
+    void setFilterControlsEnabled(bool enabled);
     void setDataAreaEnabled(bool enabled);
 
     std::unique_ptr<odel::Module7320> module_;

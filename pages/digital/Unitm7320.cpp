@@ -68,7 +68,6 @@ void TfrmM7320::RefreshCounterSetting(int n) {
         setCounterGroupsEnabled(false);
         return;
     }
-    setCounterGroupsEnabled(true);
     odel::Module7320* m = module();
     std::string max, initial, state, outputs, preset;
     QString maxText, initialText, presetText;
@@ -77,9 +76,11 @@ void TfrmM7320::RefreshCounterSetting(int n) {
         !m->ReadAlarmOutputs(state, outputs) || !m->ReadAlarmLimit(n, preset) ||
         !counter::hexToCount(max, maxText) || !counter::hexToCount(initial, initialText) ||
         !counter::hexToCount(preset, presetText) || (flags = counter::hexDigit(state)) < 0) {
+        // The group keeps its state: disabled while its values were never read.
         setStatus("Fail to fresh general setting data!");
         return;
     }
+    setCounterGroupEnabled(n, true);
     edtCNMaxCnt[n]->setText(maxText);
     edtCNPresetCnt[n]->setText(presetText);
     edtCNInitialCnt[n]->setText(initialText);
@@ -120,9 +121,9 @@ bool TfrmM7320::UpdateCounterSetting(int n) {
     return !failed;
 }
 
-void TfrmM7320::CounterConfLines(ConfSchema& schema, bool frequency) {
-    if (frequency) return;
+void TfrmM7320::CounterConfLines(ConfSchema& schema, const std::array<bool, 2>& counter) {
     for (int n = 0; n < 2; ++n) {
+        if (!counter[n]) continue;
         const QString cn = QString("CN%1 ").arg(n);
         countLine(schema, cn + "Max Cnt", edtCNMaxCnt[n]);
         flagLine(schema, cn + "Preset Mode Enable", chkCNPresetModeEnable[n]);

@@ -28,7 +28,7 @@ class TfrmM7320 : public CounterPage {
     void buildCounterTab(QVBoxLayout* tab) override;
     void RefreshCounterSetting(int n) override;
     bool UpdateCounterSetting(int n) override;
-    void CounterConfLines(ConfSchema& schema, bool frequency) override;
+    void CounterConfLines(ConfSchema& schema, const std::array<bool, 2>& counter) override;
 };
 
 }  // namespace odel::ui

@@ -109,32 +109,36 @@ void TfrmM7320L::RefreshCounterSetting(int n) {
         setCounterGroupsEnabled(false);
         return;
     }
-    setCounterGroupsEnabled(true);
     odel::Module7320L* m = displayModule();
     std::string max;
     QString maxText;
+    // A group keeps its state when a value cannot be read: disabled while it was never read.
     if (!m->ReadMaxCount(n, max) || !counter::hexToCount(max, maxText)) {
         setStatus("Fail to fresh general setting data!");
         return;
     }
     if (n == 1) {
         edtCN1MaxCnt->setText(maxText);
+        setCounterGroupEnabled(1, true);
         return;
     }
     std::string state, outputs, high, low;
     QString highText, lowText;
     int type = -1;
-    // An alarm type above 2 is no type this module has: a failed read, not "disable".
-    if (!m->ReadAlarmOutputs(state, outputs) || !m->ReadHighAlarmLimit(high) ||
-        !m->ReadLowAlarmLimit(low) || !counter::hexToCount(high, highText) ||
-        !counter::hexToCount(low, lowText) || (type = counter::hexDigit(state)) < 0 || type > 2) {
+    const bool typeRead = m->ReadAlarmOutputs(state, outputs);
+    const bool highRead = m->ReadHighAlarmLimit(high) && counter::hexToCount(high, highText);
+    const bool lowRead = m->ReadLowAlarmLimit(low) && counter::hexToCount(low, lowText);
+    // An alarm type above 2 is no type this module has: unknown, shown as no selection (the
+    // Update then writes none), while the counts that were read are still shown.
+    if (typeRead && ((type = counter::hexDigit(state)) < 0 || type > 2)) type = -1;
+    if (!typeRead || type < 0 || !highRead || !lowRead)
         setStatus("Fail to fresh general setting data!");
-        return;
-    }
     edtCN0MaxCnt->setText(maxText);
-    edtCN0HighAlarmValue->setText(highText);
-    edtCN0LowAlarmValue->setText(lowText);
-    cmbAlarmType->setCurrentIndex(type);
+    if (highRead) edtCN0HighAlarmValue->setText(highText);
+    if (lowRead) edtCN0LowAlarmValue->setText(lowText);
+    if (typeRead) cmbAlarmType->setCurrentIndex(type);
+    // The Update writes all three counts: the group lives once each of them was read.
+    if (highRead && lowRead) setCounterGroupEnabled(0, true);
 }
 
 bool TfrmM7320L::UpdateCounterSetting(int n) {
@@ -198,9 +202,13 @@ void TfrmM7320L::DOClick(int k) {
     stopPolling();
     // With an alarm type set the outputs are alarm outputs: a click clears their latch.
     if (labCNAlarmMode[0]->text() == "High Alarm" && labCNAlarmMode[1]->text() == "Low Alarm") {
-        btDO[0]->setOn(false);
-        btDO[1]->setOn(false);
-        if (!displayModule()->ClearAlarmLatch()) dialogs().error("Clear Latch Alarm Failed!!");
+        // The lamps go dark only when the module took the clear.
+        if (displayModule()->ClearAlarmLatch()) {
+            btDO[0]->setOn(false);
+            btDO[1]->setOn(false);
+        } else {
+            dialogs().error("Clear Latch Alarm Failed!!");
+        }
     } else {
         ToggleDO(k);
     }
@@ -265,14 +273,16 @@ void TfrmM7320L::PageControlChange() {
 
 // ---- settings file ----
 
-void TfrmM7320L::CounterConfLines(ConfSchema& schema, bool frequency) {
-    if (!frequency) {
+void TfrmM7320L::CounterConfLines(ConfSchema& schema, const std::array<bool, 2>& counter) {
+    if (counter[0]) {
         countLine(schema, "CN0 Max Cnt", edtCN0MaxCnt);
         comboLine(schema, "Alarm Type", cmbAlarmType);
         countLine(schema, "CN0 High Alarm Value", edtCN0HighAlarmValue);
         countLine(schema, "CN0 Low Alarm Value", edtCN0LowAlarmValue);
         loadStep(schema,
                  [this] { return !btCN0StatusUpdate->isEnabled() || UpdateCounterSetting(0); });
+    }
+    if (counter[1]) {
         countLine(schema, "CN1 Max Cnt", edtCN1MaxCnt);
         loadStep(schema,
                  [this] { return !btCN1StatusUpdate->isEnabled() || UpdateCounterSetting(1); });

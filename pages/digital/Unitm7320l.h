@@ -41,7 +41,7 @@ class TfrmM7320L : public CounterPage {
     bool UpdateCounterSetting(int n) override;
     bool ShowDOStatus(int alarmFlags, int outputs) override;
     void DOClick(int k) override;
-    void CounterConfLines(ConfSchema& schema, bool frequency) override;
+    void CounterConfLines(ConfSchema& schema, const std::array<bool, 2>& counter) override;
     QString GeneralSuccessText() const override { return "Update General Setting Success!"; }
     QString FilterSuccessText() const override { return "Update Filter Setting Success!"; }
     void RefreshExtraSetting() override { RefreshLEDSetting(); }

@@ -36,4 +36,14 @@ void Lamp::setOn(bool on) {
     setProperty("lampOn", on);
 }
 
+bool writeToggledOutput(const std::vector<Lamp*>& lamps, std::size_t bit,
+                        const std::function<bool(const std::vector<bool>&)>& write) {
+    std::vector<bool> on;
+    for (const Lamp* l : lamps) on.push_back(l->isOn());
+    on[bit] = !on[bit];
+    if (!write(on)) return false;
+    lamps[bit]->setOn(on[bit]);
+    return true;
+}
+
 }  // namespace odel::ui

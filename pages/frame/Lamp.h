@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QPushButton>
+#include <functional>
+#include <vector>
 
 namespace odel::ui {
 
@@ -21,5 +23,11 @@ class Lamp : public QPushButton {
     int tag_;
     bool on_ = false;
 };
+
+// A click on output lamp `bit`: write() gets the states of all lamps with that one inverted and
+// tells whether the module took them. Only then does the lamp change, so the lamps (and what the
+// next click inverts) stay the outputs as last read or last written successfully.
+bool writeToggledOutput(const std::vector<Lamp*>& lamps, std::size_t bit,
+                        const std::function<bool(const std::vector<bool>&)>& write);
 
 }  // namespace odel::ui

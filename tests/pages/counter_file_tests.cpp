@@ -239,6 +239,72 @@ TEST_F(CounterFile, AFailedGeneralUpdateStopsTheRestOfTheFile) {
     EXPECT_EQ(received().find("$0730000003E8"), std::string::npos) << received();
 }
 
+// Controls that were never read are not written to the file, and so a load cannot send their
+// design-time texts: a frequency-mode module with "Counter" chosen but not written, and
+// counter-mode modules whose status word or filter cannot be read.
+TEST_F(CounterFile, ValuesNeverReadAreNeitherSavedNorWrittenByALoad) {
+    struct Case {
+        const char* name;
+        int typeCode;
+        const char* fault;
+        std::vector<const char*> savedLines;  // after "Input Range: 0"
+        bool wholeFile;                       // false: the counter lines follow
+        std::vector<const char*> neverWritten;  // commands never sent with a value
+    };
+    const Case cases[] = {
+        {"frequency mode, Counter chosen",
+         0x51,
+         nullptr,
+         {"Frequency Gate Time: 0", "Input Signal: 0", "High Level Volt: 2.4",
+          "Low Level Volt: 0.8"},
+         true,
+         {"$0730", "$0731", "$070H", "$070L", "$074"}},
+        {"status word unreadable",
+         0x50,
+         "@D",
+         {"Counter Enable Gate: 0", "Input Signal: 0", "Filter State: 1", "High Level Width: 10",
+          "Low Level Width: 10", "High Level Volt: 2.4", "Low Level Volt: 0.8"},
+         true,
+         {"$0730", "$0731", "@07P", "@07E", "@07DA"}},
+        {"filter unreadable",
+         0x50,
+         "$4",
+         {"Counter Enable Gate: 0", "Input Signal: 0", "CN0 Max Cnt: 1000"},
+         false,
+         {"$074", "$070H", "$070L", "$071H", "$071L"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto m = module("7320", 0x07);
+        m.maxCount = {1000, 2000};
+        m.typeCode = c.typeCode;
+        startBus({m});
+        if (c.fault) bus.setFault(0, odel::sim::Fault::Reject, c.fault);
+        open<TfrmM7320>("07", "(07)7320");
+        combo("cmbTypeChangeAllCh")->setCurrentIndex(0);
+        const QByteArray saved = save();
+        QByteArray expected = "Module Name:  ODEL-7320  \nBaudRate: 3\ncheckSum: 1\nInput Range: 0\n";
+        for (const char* line : c.savedLines) expected += QByteArray(line) + "\n";
+        if (c.wholeFile)
+            EXPECT_EQ(saved, expected);
+        else
+            EXPECT_TRUE(saved.startsWith(expected)) << saved.toStdString();
+        bus.clearFault(0);
+        bus.clearReceived();
+        load(saved);
+        EXPECT_EQ(dialogs.texts("error"), QStringList{});
+        // A read is the bare command ("$0730|"); a write carries a value after it.
+        const std::string wire = received();
+        for (const std::string never : c.neverWritten)
+            for (auto at = wire.find(never); at != std::string::npos; at = wire.find(never, at + 1))
+                EXPECT_EQ(wire[at + never.size()], '|') << never << " written in " << wire;
+        EXPECT_EQ(bus.module(0).maxCount, (std::array<std::uint32_t, 2>{1000, 2000}));
+        page.reset();
+        link.reset();
+        bus.stop();
+    }
+}
+
 std::vector<SavedState> counterStates() {
     return {
         {"counter mode", nullptr, nullptr},

@@ -289,11 +289,84 @@ TEST_F(Counter, DisplayPageAlarmTypeAndLimits) {
     EXPECT_EQ(received(), "$1A3100000007|$1A31|");
     EXPECT_EQ(dialogs.texts("information"), QStringList{"Update Counter Status success!"});
 
-    // An alarm type the module does not have is a failed read, not "disable".
+    // An alarm type the module does not have is a failed read, shown as no selection.
     bus.modify(0, [](ModuleState& m) { m.alarmMode = 5; });
     get<QTabWidget>("PageControl")->setCurrentIndex(1);
-    EXPECT_EQ(combo("cmbAlarmType")->currentText(), "LATCH");
+    EXPECT_EQ(combo("cmbAlarmType")->currentIndex(), -1);
     EXPECT_EQ(status.panelText(0), "Fail to fresh general setting data!");
+}
+
+// Alarm type 5: the counts that were read are shown, and the Update writes them, not zeros.
+TEST_F(Counter, DisplayPageUnknownAlarmTypeStillShowsTheCountsRead) {
+    open7320L([](ModuleState& m) {
+        m.alarmMode = 5;
+        m.maxCount[0] = 1000;
+        m.highLimit = "000007D0";
+        m.lowLimit = "00000064";
+    });
+    EXPECT_EQ(combo("cmbAlarmType")->currentIndex(), -1);
+    EXPECT_EQ(edit("edtCN0MaxCnt")->text(), "1000");
+    EXPECT_EQ(edit("edtCN0HighAlarmValue")->text(), "2000");
+    EXPECT_EQ(edit("edtCN0LowAlarmValue")->text(), "100");
+    click("btCN0StatusUpdate");
+    EXPECT_EQ(received().substr(0, 42), "@1ASA000007D0|@1APA00000064|$1A30000003E8|");
+    const auto m = bus.module(0);
+    EXPECT_EQ(m.maxCount[0], 1000u);
+    EXPECT_EQ(m.highLimit, "000007D0");
+    EXPECT_EQ(m.alarmMode, 5);  // no type chosen: none written
+}
+
+// With DO0 on, the module refuses "@AADO" and the follow-up "@AADI": the lamps keep the outputs
+// as last polled, so the next click sends the same byte again (both counter pages, and the
+// 7320L's latch clear).
+TEST_F(Counter, RefusedOutputWriteLeavesTheLampsAsLastPolled) {
+    struct Case {
+        const char* name;
+        bool display;
+        int alarmMode;
+        const char* sent;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"7320", false, 0, "@07DO03|@07DI|", "Write Digital Output Failed!!"},
+        {"7320L", true, 0, "@1ADO03|@1ADI|", "Write Digital Output Failed!!"},
+        {"7320L latch clear", true, 1, "@1ACA|@1ADI|", "Clear Latch Alarm Failed!!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto change = [&c](ModuleState& m) {
+            m.digitalOutputs = 1;
+            m.alarmMode = c.alarmMode;
+        };
+        if (c.display)
+            open7320L(change);
+        else
+            open7320(change);
+        poll();
+        bus.setFault(0, odel::sim::Fault::Reject, c.alarmMode ? "@C" : "@D");
+        for (int click = 0; click < 2; ++click) {
+            bus.clearReceived();
+            dialogs.clear();
+            this->click("btDO1");
+            EXPECT_EQ(received(), c.sent);
+            EXPECT_EQ(dialogs.texts("error"), QStringList{c.error});
+            EXPECT_TRUE(lamp("btDO0")->isOn());
+            EXPECT_FALSE(lamp("btDO1")->isOn());
+        }
+        page.reset();
+        link.reset();
+        bus.stop();
+    }
+}
+
+TEST_F(Counter, StartButtonTipSaysWhatAClickDoes) {
+    open7320([](ModuleState& m) { m.counting = {true, false}; });
+    EXPECT_EQ(get<QPushButton>("btCN0Start")->toolTip(), "Start/Stop Counter0");
+    poll();
+    EXPECT_EQ(get<QPushButton>("btCN0Start")->toolTip(),
+              "Start/Stop Counter0\nRunning — click to stop");
+    EXPECT_EQ(get<QPushButton>("btCN1Start")->toolTip(),
+              "Start/Stop Counter1\nStopped — click to start");
 }
 
 TEST_F(Counter, DisplayPageOutputClickClearsTheLatchWhileAnAlarmTypeIsSet) {
