@@ -276,21 +276,17 @@ bool AiSingleBase::RefreshAlarmStatus(unsigned parts) {
     std::string mode, outputs, inputs;
     const bool read = module_ && module_->ReadAlarmStatus(mode, outputs, inputs);
     // Every field used must be what the module prints: a mode digit 0..2, two hex digits.
-    const bool valid = read && (!(parts & Mode) || mode == "0" || mode == "1" || mode == "2") &&
+    const bool modeValid = read && (mode == "0" || mode == "1" || mode == "2");
+    // A mode that cannot be read is unknown: no type is shown and what depends on it is off, so
+    // neither an output click nor a saved file acts on a mode the module may not have.
+    if (parts & Mode) ShowAlarmMode(modeValid ? mode[0] - '0' : -1);
+    const bool valid = read && (!(parts & Mode) || modeValid) &&
                        (!(parts & Outputs) || strictHex(outputs) >= 0) &&
                        (!(parts & Input) || strictHex(inputs) >= 0);
     if (!valid) {
         statusColor(false);
         setStatus("Read Alarm Status error!!");
         return false;
-    }
-    if (parts & Mode) {
-        const int index = mode[0] - '0';
-        cmbAlarmType->setCurrentIndex(index);
-        btClearAlarmLatch->setEnabled(index == 2);
-        for (QWidget* w : std::initializer_list<QWidget*>{
-                 btHighAlarmLimitUpdate, btLowAlarmLimitUpdate, edtHighLimt, edtLowLimt})
-            w->setEnabled(index != 0);
     }
     if (parts & Outputs) {
         const int bits = strictHex(outputs);
@@ -299,6 +295,14 @@ bool AiSingleBase::RefreshAlarmStatus(unsigned parts) {
     if (parts & Input) ShowInput(strictHex(inputs));
     update();
     return true;
+}
+
+void AiSingleBase::ShowAlarmMode(int index) {
+    cmbAlarmType->setCurrentIndex(index);
+    btClearAlarmLatch->setEnabled(index == 2);
+    for (QWidget* w : std::initializer_list<QWidget*>{btHighAlarmLimitUpdate, btLowAlarmLimitUpdate,
+                                                      edtHighLimt, edtLowLimt})
+        w->setEnabled(index > 0);
 }
 
 void AiSingleBase::RefreshLimits() {
@@ -397,13 +401,9 @@ void AiSingleBase::btDOClick(int bit) {
     {
         ButtonBusy button(btDO[bit]);
         stopPolling();
-        std::vector<bool> on;
-        for (Lamp* l : btDO) on.push_back(l->isOn());
-        on[bit] = !on[bit];
-        // The lamp changes only when the module took the new state.
-        if (module_->SetDigitalOutput(OutputDigits(on, bit).toStdString()))
-            btDO[bit]->setOn(on[bit]);
-        else
+        if (!writeToggledOutput(btDO, bit, [&](const std::vector<bool>& on) {
+                return module_->SetDigitalOutput(OutputDigits(on, bit).toStdString());
+            }))
             dialogs().error("Write Digital Output Failed!!");
         pause(300);
         RefreshAlarmStatus(Outputs);
@@ -467,7 +467,10 @@ void AiSingleBase::BuildConfSchema(ConfSchema& schema) {
     schema.step([this] { btSystemUpdateClick(); });
     if (isShown(cmbAlarmType)) {
         schema.comboIndex("Alarm Type", cmbAlarmType);
-        schema.step([this] { btAlarmTypeSettingUpdateClick(); });
+        // A file saved while the mode was unknown holds no type: loading writes none.
+        schema.step([this] {
+            if (cmbAlarmType->currentIndex() >= 0) btAlarmTypeSettingUpdateClick();
+        });
     }
     if (isShown(edtHighLimt)) {
         schema.text("High Alarm", edtHighLimt);

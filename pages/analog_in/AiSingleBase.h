@@ -115,6 +115,8 @@ class AiSingleBase : public PageFrame {
     // "@AADI" and the parts of its answer; false (and the status text) when it fails.
     bool RefreshAlarmStatus(unsigned parts);
     virtual void ShowInput(int /*inputs*/) {}
+    // The alarm-type combo and the controls that depend on the mode; -1: mode unknown.
+    void ShowAlarmMode(int index);
     virtual unsigned AllAlarmParts() const { return Mode | Outputs | Input; }
     // "@AARL" and "@AARH" into the limit edits.
     void RefreshLimits();

@@ -23,8 +23,8 @@ AiSingleKind kind7345() {
 }
 }  // namespace
 
-// No alarm outputs, DI or counter; an RTD has no cold junction, so no CJC button either.
-TfrmM7345::TfrmM7345(QWidget* parent) : TfrmM7342(kind7345(), Options{false, false}, parent) {}
+// No alarm outputs, DI or counter; the CJC button is shown as on the 7341 pages.
+TfrmM7345::TfrmM7345(QWidget* parent) : TfrmM7342(kind7345(), Options{false, true}, parent) {}
 
 QString TfrmM7345::ZeroCalInput(int index) {
     return index > 9 ? "0 ohms" : "60 ohms";

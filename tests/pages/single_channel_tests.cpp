@@ -11,6 +11,7 @@
 #include "pages/analog_in/Unitm7341l.h"
 #include "pages/analog_in/Unitm7342.h"
 #include "pages/analog_in/Unitm7345.h"
+#include "pages/analog_in/Unitm7349.h"
 #include "pages/frame/Lamp.h"
 
 using namespace odel::test;
@@ -135,8 +136,8 @@ TEST_F(SingleChannel, AlarmModeEnablesLatchAndLimitControls) {
              {"btHighAlarmLimitUpdate", "btLowAlarmLimitUpdate", "edtHighLimt", "edtLowLimt"})
             EXPECT_EQ(get<QWidget>(name)->isEnabled(), c.limits) << name;
     }
-    // No selection sends nothing; a mode the module cannot have is a failed read, and the
-    // controls keep what they showed.
+    // No selection sends nothing; a mode the module cannot have is a failed read: the mode is
+    // unknown and the controls that depend on it are off.
     bus.modify(0, [](odel::sim::ModuleState& s) { s.alarmMode = 7; });
     combo("cmbAlarmType")->setCurrentIndex(-1);
     dialogs.clear();
@@ -147,7 +148,7 @@ TEST_F(SingleChannel, AlarmModeEnablesLatchAndLimitControls) {
     EXPECT_EQ(panel(), "Read Alarm Status error!!");
     EXPECT_EQ(status.panelColor(0), QColor(0, 0, 0));
     EXPECT_EQ(combo("cmbAlarmType")->currentIndex(), -1);
-    EXPECT_TRUE(get<QWidget>("btClearAlarmLatch")->isEnabled());
+    EXPECT_FALSE(get<QWidget>("btClearAlarmLatch")->isEnabled());
 }
 
 TEST_F(SingleChannel, AlarmTypeCommandsAndMessages) {
@@ -337,8 +338,11 @@ TEST_F(SingleChannel, RtdPageAsksForNoAlarmsAndShowsOhms) {
     EXPECT_EQ(combo("cmbDataFormat")->currentText(), "Ohms");
     EXPECT_EQ(combo("cmbTypeChangeAllCh")->currentText(), "Pt.00385 -100' to 100'C");
     for (const char* name : {"gbEventCounter", "gbAlarmStatus", "gbHighAlarmLimit",
-                             "gbLowAlarmLimit", "gbAlarmTypeSetting", "btCJCCal"})
+                             "gbLowAlarmLimit", "gbAlarmTypeSetting"})
         EXPECT_TRUE(get<QWidget>(name)->isHidden()) << name;
+    EXPECT_FALSE(get<QWidget>("btCJCCal")->isHidden());
+    click("btCJCCal");
+    EXPECT_EQ(dialogs.shown.back().caption, "ODEL- ODEL-7345  Cold Junction Compesation");
     tick();
     EXPECT_EQ(received(), "#0B|");
     EXPECT_EQ(edit("edtAI_Val")->text(), "+100.19");  // 100 ohms at 0.5 'C
@@ -441,6 +445,48 @@ TEST_F(SingleChannelFile, LoadRestoresTheModule) {
               (QStringList{"Update General Setting Success!", "Update Alarm Type Setting Success!",
                            "Update Hihg Alarm Limit Value Success!",
                            "Update Low Alarm Limit Value success!"}));
+}
+
+// A mode that is no mode, or not answered: no type shown, the controls of the mode off, no
+// output written, and the file saved now loads back without writing an alarm type.
+TEST_F(SingleChannelFile, UnknownAlarmModeShowsNoTypeAndIsNeverWritten) {
+    struct Case {
+        const char* name;
+        const char* model;
+        bool answered;
+    };
+    for (const Case& c : {Case{"7341, mode 5", "7341", true}, Case{"7341, no answer", "7341", false},
+                          Case{"7349, mode 5", "7349", true}}) {
+        SCOPED_TRACE(c.name);
+        auto m = module(c.model, 0x08);
+        m.alarmMode = 5;
+        m.highLimit = "+05.000";  // limits the page can write back
+        m.lowLimit = "-02.000";
+        startBus({m});
+        if (!c.answered) bus.setFault(0, odel::sim::Fault::NoReply, "@DI");
+        if (std::string(c.model) == "7349")
+            open<TfrmM7349>("08", "(08)7349");
+        else
+            open<TfrmM7341>("08", "(08)7341");
+        EXPECT_EQ(combo("cmbAlarmType")->currentIndex(), -1);
+        for (const char* name : {"btClearAlarmLatch", "btHighAlarmLimitUpdate",
+                                 "btLowAlarmLimitUpdate", "edtHighLimt", "edtLowLimt"})
+            EXPECT_FALSE(get<QWidget>(name)->isEnabled()) << name;
+        click("btDO0");
+        EXPECT_EQ(received(), "");
+        const QByteArray saved = save();
+        EXPECT_TRUE(saved.contains("\nAlarm Type: -1\n")) << saved.toStdString();
+        bus.clearReceived();
+        dialogs.clear();
+        dialogs.fileAnswers.push_back(dir.filePath("s.txt"));
+        static_cast<ModulePage*>(page.get())->LoadConfiguration();
+        EXPECT_EQ(dialogs.texts("error"), QStringList{});
+        EXPECT_EQ(received().find("@08DA"), std::string::npos) << received();
+        EXPECT_EQ(received().find("@08EA"), std::string::npos) << received();
+        page.reset();
+        link.reset();
+        bus.stop();
+    }
 }
 
 TEST_F(SingleChannelFile, EveryStateLoadsBack) {
