@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_EACH=${FUZZ_SECONDS:-20}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DODEL_FUZZ=ON
-cmake --build build-fuzz -j "$(nproc)"
+cmake --build build-fuzz -j "${JOBS:-$(nproc)}"
 export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0"
 for target in replies telnet sim busfile conf; do
   scratch=$(mktemp -d)

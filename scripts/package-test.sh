@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
-cmake --build "$BUILD" -j "$(nproc)" --target odel-utility odelctl odel-sim odel_docs help_probe
+cmake --build "$BUILD" -j "${JOBS:-$(nproc)}" --target odel-utility odelctl odel-sim odel_docs help_probe
 rm -f "$BUILD"/odel-utility_*.deb
 (cd "$BUILD" && cpack -G DEB > cpack.log 2>&1) || { cat "$BUILD/cpack.log"; exit 1; }
 version=$(sed -n 's/^project(odel_utility VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$(nproc)" --target odel-utility odel-sim odelctl
+cmake --build build -j "${JOBS:-$(nproc)}" --target odel-utility odel-sim odelctl
 args=("$@")
 [ ${#args[@]} -eq 0 ] && args=(--simulate)
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target odel-sim odelctl >/dev/null
+cmake --build build -j "${JOBS:-$(nproc)}" --target odel-sim odelctl >/dev/null
 exec build/bin/odel-sim "$@"
