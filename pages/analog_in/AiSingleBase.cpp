@@ -18,6 +18,7 @@
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/GeneralSettingGroup.h"
 #include "pages/frame/Lamp.h"
+#include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
 #include "pages/frame/StatusPanels.h"
 
@@ -40,11 +41,7 @@ int strictHex(const std::string& field, int width = 2) {
 
 // A limit text of a reply ("+05.000") as a number.
 bool limitNumber(const std::string& text, double& out) {
-    static const QRegularExpression re("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)$");
-    const QString t = qstr(text).trimmed();
-    if (!re.match(t).hasMatch()) return false;
-    out = t.toDouble();
-    return true;
+    return parseNumber(qstr(text), out);
 }
 
 // Keeps a button's enabled state across a handler that disables it while it runs.

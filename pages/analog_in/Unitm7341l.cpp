@@ -17,6 +17,7 @@
 #include "pages/frame/BusyCursor.h"
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/Lamp.h"
+#include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
 
 namespace odel::ui {
@@ -193,10 +194,9 @@ int TfrmM7341L::IntegerDigits(int index) const {
 }
 
 bool TfrmM7341L::LimitValue(const QString& text, bool high, QString& value) {
-    bool ok = false;
-    const double v = text.trimmed().toDouble(&ok);
+    double v = 0;
     // A text that is no number is refused like a value too large for the range.
-    if (!ok || !std::isfinite(v)) {
+    if (!parseNumber(text, v)) {
         dialogs().error(LimitFailText(high));
         return false;
     }

@@ -14,7 +14,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 #include "device/AnalogInput.h"
@@ -24,6 +23,7 @@
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/GeneralSettingGroup.h"
 #include "pages/frame/Lamp.h"
+#include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
 
 namespace odel::ui {
@@ -42,19 +42,6 @@ AiSingleKind kind7349() {
     k.dataFormatItems = {"Engineering Units", "% FSR", "Two Completed of Hex"};
     k.dataFormatCodes = {"00", "01", "10"};
     return k;
-}
-
-// The whole text as a number ("%f" would take "1.2" of "1.2.3"); false when it is none.
-bool wholeNumber(const QString& text, double& v) {
-    const std::string s = text.trimmed().toStdString();
-    const char* first = s.data();
-    const char* last = s.data() + s.size();
-    bool negative = false;
-    if (first != last && (*first == '+' || *first == '-')) negative = *first++ == '-';
-    const auto [end, ec] = std::from_chars(first, last, v, std::chars_format::fixed);
-    if (ec != std::errc() || end == first || end != last || !std::isfinite(v)) return false;
-    if (negative) v = -v;
-    return true;
 }
 
 QPushButton* button(const char* name, const QString& text, QWidget* parent) {
@@ -235,7 +222,7 @@ void TfrmM7349::tmrUpdateAIDataTimer() {
     double last = 0;
     if (!module7349_ || !module7349_->ReadAnalogData(data) ||
         !module7349_->ReadOutputValue(output) ||
-        !wholeNumber(QString::fromStdString(output), last)) {
+        !parseNumber(QString::fromStdString(output), last)) {
         statusColor(false);
         setStatus("Read AI error!!    ");
         showHeartbeat(false);
@@ -260,7 +247,7 @@ void TfrmM7349::PageControlChange() {
 
 bool TfrmM7349::LimitValue(const QString& text, bool high, QString& value) {
     double v = 0;
-    if (!wholeNumber(text, v)) {
+    if (!parseNumber(text, v)) {
         dialogs().error("Invalid data format!");
         return false;
     }
@@ -301,7 +288,7 @@ void TfrmM7349::btnValueOutputClick() {
     double v = 0;
     // Rounded once to thousandths, then split: 2.3 goes out as +02.300. A text that is no
     // number, a negative value or one too wide for the field is not sent.
-    const bool number = wholeNumber(edtAO_Val->text(), v) && v >= 0;
+    const bool number = parseNumber(edtAO_Val->text(), v) && v >= 0;
     const long n = number ? std::lround(v * 1000) : -1;
     if (n < 0 || n >= 100000) {
         dialogs().error("Write AO Failed!");

@@ -7,11 +7,11 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
-#include <charconv>
 #include <cmath>
 
 #include "device/AnalogInput.h"
 #include "pages/frame/Dialogs.h"
+#include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
 
 namespace odel::ui {
@@ -121,15 +121,9 @@ void TfrmMWirePayment::ReadValue() {
 }
 
 bool TfrmMWirePayment::ValueOf(const QString& text, QString& value) {
-    const std::string s = text.trimmed().toStdString();
-    const char* first = s.data();
-    const char* last = s.data() + s.size();
-    bool negative = false;
-    if (first != last && (*first == '+' || *first == '-')) negative = *first++ == '-';
-    float v = 0;
-    const auto [end, ec] = std::from_chars(first, last, v, std::chars_format::fixed);
-    if (ec != std::errc() || end == first || end != last) return false;
-    if (negative) v = -v;
+    double number = 0;
+    if (!parseNumber(text, number)) return false;
+    const float v = static_cast<float>(number);
     // The module reads its value back without a sign: only 0 .. 6553.5 ohm is taken.
     if (v > 6553.5f || !(v >= 0)) return false;
     // Tenths, rounded to single precision, then truncated.

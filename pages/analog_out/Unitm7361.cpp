@@ -22,6 +22,7 @@
 #include "pages/frame/ConfFile.h"
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/GeneralSettingGroup.h"
+#include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
 
 namespace odel::ui {
@@ -58,11 +59,8 @@ QString zeroFilled(QString s) {
     return s;
 }
 
-// A whole text as a finite number.
 bool number(const QString& text, double& v) {
-    bool ok = false;
-    v = text.trimmed().toDouble(&ok);
-    return ok && std::isfinite(v);
+    return parseNumber(text, v);
 }
 }  // namespace
 

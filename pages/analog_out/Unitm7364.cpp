@@ -22,6 +22,7 @@
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/GeneralSettingGroup.h"
 #include "pages/frame/Lamp.h"
+#include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
 #include "pages/frame/UpDown.h"
 
@@ -46,9 +47,7 @@ bool limitsOf(char code, double& low, double& high) {
 }
 
 bool number(const QString& text, double& v) {
-    bool ok = false;
-    v = text.trimmed().toDouble(&ok);
-    return ok && std::isfinite(v);
+    return parseNumber(text, v);
 }
 
 QString value7(double v) {

@@ -5,16 +5,14 @@
 #include <cctype>
 #include <cmath>
 
+#include "pages/frame/NumberText.h"
+
 namespace odel::ui::counter {
 
 namespace {
 // A plain decimal number of the edits: digits with at most one point, not just a point.
 bool plainNumber(const QString& text, double& value) {
-    static const QRegularExpression re("^([0-9]+\\.?[0-9]*|\\.[0-9]+)$");
-    if (!re.match(text).hasMatch()) return false;
-    bool ok = false;
-    value = text.toDouble(&ok);
-    return ok && std::isfinite(value);
+    return parseNumber(text, value, Sign::None);
 }
 }  // namespace
 

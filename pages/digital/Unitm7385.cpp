@@ -18,6 +18,7 @@
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/GeneralSettingGroup.h"
 #include "pages/frame/Lamp.h"
+#include "pages/frame/NumberText.h"
 
 namespace odel::ui {
 
@@ -275,9 +276,9 @@ void TfrmM7385::bitbtnSafeDO0Click() {
 void TfrmM7385::btSafeSettingUpdateClick() {
     stopPolling();
     // Seconds with at most one point; anything else holds no time-out and is refused.
-    static const QRegularExpression number("^([0-9]+\\.?[0-9]*|\\.[0-9]+)$");
-    const QString text = edtTimeoutSetting->text().trimmed();
-    const double tenths = number.match(text).hasMatch() ? std::trunc(text.toDouble() * 10) : -1;
+    double seconds = 0;
+    const double tenths =
+        parseNumber(edtTimeoutSetting->text(), seconds, Sign::None) ? std::trunc(seconds * 10) : -1;
     if (tenths < 0 || tenths > 65535) {
         dialogs().error("The timeout Value must be between 0.0 and 6553.5!");
     } else if (module_ && module_->SetSafeValue(

@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <cmath>
 
+#include "pages/frame/NumberText.h"
+
 namespace odel::ui {
 
 namespace {
@@ -63,9 +65,8 @@ void ConfSchema::real(const QString& key, QLineEdit* edit, std::function<bool(do
     lines_.push_back(
         {key,
          [edit] {
-             bool ok = false;
-             double d = edit->text().trimmed().toDouble(&ok);
-             return QString::asprintf("%f", ok && std::isfinite(d) ? d : 0.0);
+             double d = 0;
+             return QString::asprintf("%f", parseNumber(edit->text(), d) ? d : 0.0);
          },
          [valid](const QString& v) {
              double d = 0;

@@ -17,6 +17,7 @@
 #include "pages/frame/ConfFile.h"
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/GeneralSettingGroup.h"
+#include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
 #include "pages/frame/StatusPanels.h"
 #include "pages/frame/Unitmwf.h"
@@ -151,9 +152,9 @@ bool PageFrame::RefreshProtocol() {
 }
 
 bool PageFrame::UpdateCommWDT() {
-    bool ok = false;
-    double seconds = general_->edtCommWDT->text().trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(seconds)) seconds = 0;
+    // A text that is no number counts as 0.
+    double seconds = 0;
+    if (!parseNumber(general_->edtCommWDT->text(), seconds)) seconds = 0;
     const double tenths = std::trunc(seconds * 10);
     if (tenths < 0 || tenths > 9999) {
         dialogs().error("The WDT must be between 0.0 and 999.9!");

@@ -9,6 +9,7 @@
 #include "pages/frame/GeneralSettingGroup.h"
 #include "pages/frame/Lamp.h"
 #include "pages/frame/ModulePage.h"
+#include "pages/frame/NumberText.h"
 #include "pages/frame/UpDown.h"
 
 using namespace odel::ui;
@@ -114,6 +115,31 @@ namespace {
 
 // A lit and a dark lamp must differ in shape and fill, not only in hue: their grey-scale
 // pictures differ, and only the lit one has the rays outside the ring.
+// The one number reading of every value edit: one sign at most, one point at most, nothing else.
+TEST(NumberText, WholeTextWithOneSignAndOnePoint) {
+    struct Case {
+        const char* text;
+        bool number;
+        double value;
+        bool unsignedNumber;  // also read where no sign is taken
+    };
+    const Case cases[] = {
+        {"5", true, 5, true},        {" -5 ", true, -5, false}, {"+.5", true, 0.5, false},
+        {"5.", true, 5, true},       {"0.25", true, 0.25, true}, {"--5", false, 0, false},
+        {"+-5", false, 0, false},    {"-+5", false, 0, false},  {"1.2.3", false, 0, false},
+        {"", false, 0, false},       {".", false, 0, false},    {"-", false, 0, false},
+        {"1e3", false, 0, false},    {"inf", false, 0, false},  {"5 5", false, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        double v = -1;
+        EXPECT_EQ(odel::ui::parseNumber(c.text, v), c.number);
+        EXPECT_EQ(v, c.number ? c.value : -1);
+        double u = -1;
+        EXPECT_EQ(odel::ui::parseNumber(c.text, u, odel::ui::Sign::None), c.unsignedNumber);
+    }
+}
+
 TEST(Lamp, LitAndDarkDifferInGreyScaleAndShape) {
     odel::ui::Lamp lamp("bitbtnDO3", "DO 3", 3);
     EXPECT_EQ(lamp.tag(), 3);

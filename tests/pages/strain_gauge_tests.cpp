@@ -88,6 +88,8 @@ TEST_F(StrainGauge, LimitBoundsAndTexts) {
         {-1, "20", "@0EHI+20.000|", nullptr},
         {0, "1.2.3", nullptr, "Invalid data format!"},
         {0, "", nullptr, "Invalid data format!"},
+        {0, "--5", nullptr, "Invalid data format!"},
+        {0, "+-5", nullptr, "Invalid data format!"},
     };
     auto m = module("7349", 0x0E);
     m.alarmMode = 1;

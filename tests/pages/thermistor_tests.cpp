@@ -103,7 +103,8 @@ TEST_F(Thermistor, LeadWireValuesAndTheirText) {
     };
     const Case cases[] = {{"12.3", "007B"},   {"6553.5", "FFFF"}, {"6553.6", nullptr},
                           {"0.7", "0007"},    {"1.3", "000D"},    {"+0", "0000"},
-                          {"-12.3", nullptr}, {"", nullptr},      {"1.2.3", nullptr}};
+                          {"-12.3", nullptr}, {"", nullptr},      {"1.2.3", nullptr},
+                          {"--1", nullptr},   {"+-1", nullptr}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         QString value;
