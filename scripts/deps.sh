@@ -5,7 +5,8 @@ PKGS=(build-essential cmake ninja-build pkg-config
       qt6-base-dev qt6-serialport-dev qt6-svg-dev libqt6svg6
       libmodbus-dev mbpoll libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
       xvfb xauth imagemagick xdotool clang libclang-rt-14-dev ser2net
-      desktop-file-utils appstream lintian man-db dpkg-dev)
+      desktop-file-utils appstream lintian man-db dpkg-dev
+      libmosquitto-dev mosquitto mosquitto-clients openssl)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

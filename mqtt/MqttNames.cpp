@@ -1,0 +1,202 @@
+#include "mqtt/MqttNames.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace odel::mqtt {
+
+namespace {
+
+bool IsNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == '_';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::nullopt_t Fail(std::string* error, std::string why) {
+    if (error) *error = std::move(why);
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<BrokerUrl> ParseBrokerUrl(const std::string& text, std::string* error) {
+    const std::string expected = "a broker URL is mqtt://HOST[:PORT] or mqtts://HOST[:PORT]";
+    BrokerUrl url;
+    std::string_view rest(text);
+    if (rest.starts_with("mqtt://")) {
+        rest.remove_prefix(7);
+    } else if (rest.starts_with("mqtts://")) {
+        url.tls = true;
+        rest.remove_prefix(8);
+    } else {
+        return Fail(error, expected + ": " + text);
+    }
+    // Not echoed: the text holds a password.
+    if (rest.find('@') != std::string_view::npos)
+        return Fail(error,
+                    "no user or password in the broker URL: use --mqtt-user with "
+                    "--mqtt-password-file or the environment variable ODEL_MQTT_PASSWORD");
+    if (rest.ends_with('/')) rest.remove_suffix(1);
+    if (rest.find('/') != std::string_view::npos)
+        return Fail(error, "a broker URL has no path: " + text);
+    std::string_view host, port;
+    if (rest.starts_with('[')) {
+        const auto close = rest.find(']');
+        if (close == std::string_view::npos || close == 1)
+            return Fail(error, expected + ": " + text);
+        host = rest.substr(1, close - 1);
+        for (char c : host)
+            if (!(IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' ||
+                  c == '.'))
+                return Fail(error, "not an IPv6 address in " + text);
+        rest.remove_prefix(close + 1);
+        if (!rest.empty() && !rest.starts_with(':')) return Fail(error, expected + ": " + text);
+    } else {
+        const auto colon = rest.find(':');
+        host = rest.substr(0, colon);
+        if (host.empty()) return Fail(error, "no host in " + text);
+        for (char c : host)
+            if (!IsNameChar(c)) return Fail(error, expected + ": " + text);
+        rest.remove_prefix(host.size());
+    }
+    if (rest.starts_with(':')) {
+        port = rest.substr(1);
+        long value = 0;
+        if (port.empty() || port.size() > 5) return Fail(error, "bad port in " + text);
+        for (char c : port) {
+            if (!IsDigit(c)) return Fail(error, "bad port in " + text);
+            value = value * 10 + (c - '0');
+        }
+        if (value < 1 || value > 65535) return Fail(error, "bad port in " + text);
+        url.port = static_cast<int>(value);
+    } else {
+        url.port = url.tls ? 8883 : 1883;
+    }
+    url.host = std::string(host);
+    return url;
+}
+
+std::string TopicLevel(std::string_view name) {
+    std::string out;
+    for (char c : name) {
+        if (IsNameChar(c))
+            out += c;
+        else if (out.empty() || out.back() != '_')
+            out += '_';
+    }
+    const auto first = out.find_first_not_of('_');
+    if (first == std::string::npos) return "_";
+    const auto last = out.find_last_not_of('_');
+    return out.substr(first, last - first + 1);
+}
+
+std::string PortLevel(std::string_view port) {
+    if (port.starts_with("/dev/")) port.remove_prefix(5);
+    return TopicLevel(port);
+}
+
+std::string SampleTopic(std::string_view site, std::string_view port, std::string_view address,
+                        std::string_view model, std::string_view input) {
+    return "odel/" + TopicLevel(site) + "/" + PortLevel(port) + "/" +
+           TopicLevel(std::string(address) + "-" + std::string(model)) + "/" + TopicLevel(input);
+}
+
+std::string StatusTopic(std::string_view site, std::string_view port) {
+    return "odel/" + TopicLevel(site) + "/" + PortLevel(port) + "/status";
+}
+
+std::string DroppedTopic(std::string_view site, std::string_view port) {
+    return "odel/" + TopicLevel(site) + "/" + PortLevel(port) + "/dropped";
+}
+
+std::optional<std::string> JsonNumber(std::string_view r) {
+    while (!r.empty() && r.front() == ' ') r.remove_prefix(1);
+    while (!r.empty() && r.back() == ' ') r.remove_suffix(1);
+    std::string out;
+    if (!r.empty() && (r.front() == '+' || r.front() == '-')) {
+        if (r.front() == '-') out += '-';
+        r.remove_prefix(1);
+    }
+    std::size_t i = 0;
+    while (i < r.size() && IsDigit(r[i])) ++i;
+    std::string_view whole = r.substr(0, i), fraction;
+    if (i < r.size() && r[i] == '.') {
+        const std::size_t start = ++i;
+        while (i < r.size() && IsDigit(r[i])) ++i;
+        fraction = r.substr(start, i - start);
+    }
+    if (i != r.size() || (whole.empty() && fraction.empty())) return std::nullopt;
+    while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
+    out += whole.empty() ? std::string_view("0") : whole;
+    if (!fraction.empty()) out += "." + std::string(fraction);
+    return out;
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char hex[8];
+                    std::snprintf(hex, sizeof hex, "\\u%04x", static_cast<unsigned char>(c));
+                    out += hex;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string SamplePayload(std::string_view time, std::string_view reading, std::string_view unit,
+                          bool ok) {
+    const auto number = ok ? JsonNumber(reading) : std::nullopt;
+    return "{\"t\": " + JsonString(time) + ", \"v\": " + number.value_or("null") +
+           ", \"unit\": " + JsonString(unit) + ", \"ok\": " + (ok ? "true" : "false") + "}";
+}
+
+std::string DroppedPayload(std::string_view time, unsigned long long count) {
+    return "{\"t\": " + JsonString(time) + ", \"dropped\": " + std::to_string(count) + "}";
+}
+
+std::string IsoTime(std::chrono::system_clock::time_point when) {
+    using namespace std::chrono;
+    const auto ms = duration_cast<milliseconds>(when.time_since_epoch()).count();
+    std::time_t secs = static_cast<std::time_t>(ms / 1000);
+    long millis = static_cast<long>(ms % 1000);
+    if (millis < 0) {
+        millis += 1000;
+        --secs;
+    }
+    std::tm local{};
+    localtime_r(&secs, &local);
+    char stamp[40];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
+    const long offset = local.tm_gmtoff / 60;
+    char tail[48];
+    std::snprintf(tail, sizeof tail, ".%03ld%c%02ld:%02ld", millis, offset < 0 ? '-' : '+',
+                  (offset < 0 ? -offset : offset) / 60, (offset < 0 ? -offset : offset) % 60);
+    return std::string(stamp) + tail;
+}
+
+}  // namespace odel::mqtt

@@ -1,0 +1,53 @@
+// Broker URLs, topic names and JSON payloads of the samples published to an MQTT broker. No Qt.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace odel::mqtt {
+
+struct BrokerUrl {
+    bool tls = false;  // mqtts://
+    std::string host;
+    int port = 0;
+};
+
+// "mqtt://HOST[:PORT]" (default port 1883) or "mqtts://HOST[:PORT]" (8883); HOST may be an IPv6
+// address in brackets. Nothing else: no user, path or query. nullopt with *error saying why.
+std::optional<BrokerUrl> ParseBrokerUrl(const std::string& text, std::string* error);
+
+// One topic level from a free name: runs of characters outside A-Z a-z 0-9 . _ - become one '_'
+// (so '/', '+', '#', '$', blanks and control characters never reach the broker), '_' trimmed at
+// both ends; an empty result is "_".
+std::string TopicLevel(std::string_view name);
+
+// The level of a port: a device path without "/dev/", then as TopicLevel.
+std::string PortLevel(std::string_view port);
+
+// odel/<site>/<port-name>/<AA>-<MODEL>/<input>, each level sanitised.
+std::string SampleTopic(std::string_view site, std::string_view port, std::string_view address,
+                        std::string_view model, std::string_view input);
+// odel/<site>/<port-name>/status: retained "online", last will "offline".
+std::string StatusTopic(std::string_view site, std::string_view port);
+// odel/<site>/<port-name>/dropped: how many samples the queue lost while the broker was away.
+std::string DroppedTopic(std::string_view site, std::string_view port);
+
+// A reading as the module gave it ("+025.31", "-0.50", "0012") as a JSON number ("25.31",
+// "-0.50", "12"); nullopt when it is not a decimal number.
+std::optional<std::string> JsonNumber(std::string_view reading);
+
+// "…" with JSON escapes.
+std::string JsonString(std::string_view text);
+
+// {"t": "<time>", "v": <number or null>, "unit": "<unit>", "ok": true|false}
+std::string SamplePayload(std::string_view time, std::string_view reading, std::string_view unit,
+                          bool ok);
+// {"t": "<time>", "dropped": <count>}
+std::string DroppedPayload(std::string_view time, unsigned long long count);
+
+// Local time, ISO 8601 with milliseconds and UTC offset: 2026-12-09T16:05:07.042+01:00.
+std::string IsoTime(std::chrono::system_clock::time_point when);
+
+}  // namespace odel::mqtt
