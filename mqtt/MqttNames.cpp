@@ -1,5 +1,7 @@
 #include "mqtt/MqttNames.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -113,27 +115,12 @@ std::string DroppedTopic(std::string_view site, std::string_view port) {
     return "odel/" + TopicLevel(site) + "/" + PortLevel(port) + "/dropped";
 }
 
-std::optional<std::string> JsonNumber(std::string_view r) {
-    while (!r.empty() && r.front() == ' ') r.remove_prefix(1);
-    while (!r.empty() && r.back() == ' ') r.remove_suffix(1);
-    std::string out;
-    if (!r.empty() && (r.front() == '+' || r.front() == '-')) {
-        if (r.front() == '-') out += '-';
-        r.remove_prefix(1);
-    }
-    std::size_t i = 0;
-    while (i < r.size() && IsDigit(r[i])) ++i;
-    std::string_view whole = r.substr(0, i), fraction;
-    if (i < r.size() && r[i] == '.') {
-        const std::size_t start = ++i;
-        while (i < r.size() && IsDigit(r[i])) ++i;
-        fraction = r.substr(start, i - start);
-    }
-    if (i != r.size() || (whole.empty() && fraction.empty())) return std::nullopt;
-    while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
-    out += whole.empty() ? std::string_view("0") : whole;
-    if (!fraction.empty()) out += "." + std::string(fraction);
-    return out;
+std::optional<std::string> JsonNumber(double value) {
+    if (!std::isfinite(value)) return std::nullopt;
+    char text[32];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    if (ec != std::errc()) return std::nullopt;
+    return std::string(text, end);
 }
 
 std::string JsonString(std::string_view text) {
@@ -168,9 +155,9 @@ std::string JsonString(std::string_view text) {
     return out + "\"";
 }
 
-std::string SamplePayload(std::string_view time, std::string_view reading, std::string_view unit,
+std::string SamplePayload(std::string_view time, std::optional<double> value, std::string_view unit,
                           bool ok) {
-    const auto number = ok ? JsonNumber(reading) : std::nullopt;
+    const auto number = ok && value ? JsonNumber(*value) : std::nullopt;
     return "{\"t\": " + JsonString(time) + ", \"v\": " + number.value_or("null") +
            ", \"unit\": " + JsonString(unit) + ", \"ok\": " + (ok ? "true" : "false") + "}";
 }

@@ -34,15 +34,15 @@ std::string StatusTopic(std::string_view site, std::string_view port);
 // odel/<site>/<port-name>/dropped: how many samples the queue lost while the broker was away.
 std::string DroppedTopic(std::string_view site, std::string_view port);
 
-// A reading as the module gave it ("+025.31", "-0.50", "0012") as a JSON number ("25.31",
-// "-0.50", "12"); nullopt when it is not a decimal number.
-std::optional<std::string> JsonNumber(std::string_view reading);
+// The shortest text that reads back as the same double ("25.31", "-0.5", "1e+21"); nullopt for
+// NaN and infinities, which JSON has no number for.
+std::optional<std::string> JsonNumber(double value);
 
 // "…" with JSON escapes.
 std::string JsonString(std::string_view text);
 
 // {"t": "<time>", "v": <number or null>, "unit": "<unit>", "ok": true|false}
-std::string SamplePayload(std::string_view time, std::string_view reading, std::string_view unit,
+std::string SamplePayload(std::string_view time, std::optional<double> value, std::string_view unit,
                           bool ok);
 // {"t": "<time>", "dropped": <count>}
 std::string DroppedPayload(std::string_view time, unsigned long long count);
