@@ -249,6 +249,7 @@ TEST_F(MqttPublisherTest, RefusedBrokersAndFiles) {
         const char* name;
         std::function<void(PublisherOptions&)> change;
         std::string error;  // the text, or its start and end around "…"
+        std::string alternative = {};
     } cases[] = {
         {"wrong password", [](PublisherOptions& o) { o.password = "wrong"; },
          "the broker refused the connection: Connection Refused: not authorised."},
@@ -292,7 +293,10 @@ TEST_F(MqttPublisherTest, RefusedBrokersAndFiles) {
              o.url = {true, "127.0.0.1", broker_->clientCertPort()};
              o.caFile = broker_->caFile();
          },
-         "the broker closed the connection without an answer (does it want a client certificate?)"},
+         // Whether the broker's alert is read before its close depends on the timing.
+         "the broker closed the connection without an answer (does it want a client certificate?)",
+         "TLS handshake failed: OpenSSL Error[0]: error:0A00045C:SSL "
+         "routines::tlsv13 alert certificate required"},
         {"plain MQTT to a TLS port",
          [](PublisherOptions& o) {
              o.url = {false, "127.0.0.1", broker_->tlsPort()};
@@ -306,14 +310,14 @@ TEST_F(MqttPublisherTest, RefusedBrokersAndFiles) {
         Publisher pub(o);
         std::string error;
         EXPECT_EQ(pub.Start(&error), Publisher::StartResult::Failed) << c.name << ": " << error;
-        const auto cut = c.error.find("…");
-        if (cut == std::string::npos) {
-            EXPECT_EQ(error, c.error) << c.name;
-        } else {
-            EXPECT_TRUE(error.starts_with(c.error.substr(0, cut)) &&
-                        error.ends_with(c.error.substr(cut + std::string("…").size())))
-                << c.name << ": " << error;
-        }
+        auto matches = [&error](const std::string& want) {
+            const auto cut = want.find("…");
+            if (cut == std::string::npos) return error == want;
+            return error.starts_with(want.substr(0, cut)) &&
+                   error.ends_with(want.substr(cut + std::string("…").size()));
+        };
+        EXPECT_TRUE(matches(c.error) || (!c.alternative.empty() && matches(c.alternative)))
+            << c.name << ": " << error;
     }
 }
 
