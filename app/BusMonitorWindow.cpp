@@ -31,7 +31,7 @@ const Verdict kVerdictItems[] = {
     Verdict::Accepted,   Verdict::Data,     Verdict::Rejected,        Verdict::BadChecksum,
     Verdict::NoCr,       Verdict::OverLong, Verdict::Garbage,         Verdict::Echo,
     Verdict::NoReply,    Verdict::ModbusOk, Verdict::ModbusException, Verdict::BadCrc,
-    Verdict::Unsolicited};
+    Verdict::Unsolicited, Verdict::Foreign};
 
 bool Good(Verdict v) {
     return v == Verdict::Accepted || v == Verdict::Data || v == Verdict::ModbusOk;

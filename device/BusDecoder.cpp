@@ -3,119 +3,14 @@
 #include <cstdio>
 #include <ctime>
 
+#include "device/CommandForms.h"
+
 namespace odel::bus {
 
 namespace {
 
-// One command form of the ASCII protocol. Pattern: 'a' two hex digits (the address first, a
-// new address after it), 'h' two hex digits, 'v' four hex digits, 'd' one decimal digit,
-// 'c' any one character, 's' a sign, '*' the rest (one character or more); others literal.
-// labels: one per placeholder after the leading address, comma-separated; "@" shows a new
-// address as "address OLD → NEW", "bps" a baud code as its rate.
-struct CommandForm {
-    const char* pattern;
-    const char* form;
-    const char* meaning;
-    const char* labels;
-};
-
-constexpr CommandForm kForms[] = {
-    // Configuration, identification, watchdog (every module).
-    {"$a2", "$AA2", "read configuration", ""},
-    {"%aahhh", "%AANNTTCCFF", "set configuration", "@,type,bps,format"},
-    {"%a00hh", "%AA00CCFF", "set main-unit configuration", "bps,format"},
-    {"$aF", "$AAF", "read firmware version", ""},
-    {"$aM", "$AAM", "read module name", ""},
-    {"$aXdddd", "$AAXnnnn", "set communication watchdog", "tenths of a second"},
-    {"$aY", "$AAY", "read communication watchdog", ""},
-    {"$aT", "$AAT", "read slot table", ""},
-    // Analog input.
-    {"$a0", "$AA0", "span calibration / 4 mA calibration", ""},
-    {"$a1", "$AA1", "zero calibration / 20 mA calibration", ""},
-    {"$a0Cd", "$AA0Cn", "span calibration / 4 mA calibration of a channel", "channel"},
-    {"$a1Cd", "$AA1Cn", "zero calibration / 20 mA calibration of a channel", "channel"},
-    {"$a5h", "$AA5MM", "set channel enable", "mask"},
-    {"$a6", "$AA6", "read channel enable / digital status / output value", ""},
-    {"$a7CdRh", "$AA7CnRrr", "set channel range", "channel,range"},
-    {"$a8Cd", "$AA8Cn", "read channel range", "channel"},
-    {"#a", "#AA", "read all inputs", ""},
-    {"$a3", "$AA3", "read CJC temperature", ""},
-    {"$a9sv", "$AA9Svvvv", "set CJC offset", "sign,offset"},
-    {"$aRc", "$AARw", "read lead-wire compensation", "wire"},
-    {"$aRcsv", "$AARwSvvvv", "set lead-wire compensation", "wire,sign,value"},
-    // Alarms of the single-channel inputs.
-    {"@aEA*", "@AAEAm", "set alarm mode", "mode"},
-    {"@aDA", "@AADA", "disable alarm", ""},
-    {"@aCA", "@AACA", "clear alarm latch", ""},
-    {"@aDO*", "@AADO(value)", "set digital output", "value"},
-    {"@aHI*", "@AAHI(value)", "set high alarm limit", "value"},
-    {"@aLO*", "@AALO(value)", "set low alarm limit", "value"},
-    {"@aRH", "@AARH", "read high alarm limit", ""},
-    {"@aRL", "@AARL", "read low alarm limit", ""},
-    {"@aDI", "@AADI", "read alarm and digital status", ""},
-    {"@aRE", "@AARE", "read event counter", ""},
-    {"@aCE", "@AACE", "clear event counter", ""},
-    // Strain-gauge excitation output and the analog outputs.
-    {"$a7*", "$AA7(value)", "set output value", "value"},
-    {"$aS", "$AAS", "set start-up output", ""},
-    {"$aE*", "$AAE(trim)", "trim output", "trim"},
-    {"$aA", "$AAA", "read gate mode / calibrate output at 0 V", ""},
-    {"$aB", "$AAB", "read input mode / calibrate output at 10 V", ""},
-    {"#a*", "#AA(value)", "write analog output", "value"},
-    {"$a4", "$AA4", "read filter enable / set start-up output", ""},
-    {"$a3*", "$AA3(trim)", "trim output", "trim"},
-    {"$a8", "$AA8", "read output readback / LED source", ""},
-    {"#aCd*", "#AACn(value)", "write channel output", "channel,value"},
-    {"#aSCd*", "#AASCn(value)", "set channel start-up value", "channel,value"},
-    {"#aECd*", "#AAECn(value)", "set channel emergency value", "channel,value"},
-    {"$aACd*", "$AAACn(flag)", "set channel emergency input", "channel,flag"},
-    {"$a6Cd", "$AA6Cn", "read channel output", "channel"},
-    {"$aBCd", "$AABCn", "read channel emergency input", "channel"},
-    {"$aDCd", "$AADCn", "read channel start-up value", "channel"},
-    {"$aECd", "$AAECn", "read channel emergency value", "channel"},
-    {"$aI", "$AAI", "read digital inputs", ""},
-    {"$aX0v", "$AAX0vvvv", "set communication safety", "value"},
-    {"$aX1", "$AAX1", "read safe value / communication safety", ""},
-    // Digital I/O.
-    {"#a1d0d", "#AA1n0v", "set digital output", "output,value"},
-    {"$aX0vh", "$AAX0ttttvv", "set safe value", "time,value"},
-    // Counters and the display.
-    {"$aB*", "$AAB(mode)", "set input mode", "mode"},
-    {"$aAd", "$AAAn", "set gate mode", "mode"},
-    {"$a3d*", "$AA3n(value)", "set maximum count", "counter,value"},
-    {"$a3d", "$AA3n", "read maximum count", "counter"},
-    {"$a5dd", "$AA5ns", "set counter state", "counter,state"},
-    {"$a5d", "$AA5n", "read counter state", "counter"},
-    {"$a6d", "$AA6n", "clear counter", "counter"},
-    {"$a7d", "$AA7n", "read counter flag", "counter"},
-    {"#ad", "#AAn", "read counter or channel", "counter"},
-    {"$a4*", "$AA4f", "set filter enable", "flag"},
-    {"$a0H*", "$AA0H(value)", "set minimum input width at high level", "value"},
-    {"$a0L*", "$AA0L(value)", "set minimum input width at low level", "value"},
-    {"$a1H*", "$AA1H(value)", "set high trigger level", "value"},
-    {"$a1L*", "$AA1L(value)", "set low trigger level", "value"},
-    {"$a0H", "$AA0H", "read minimum input width at high level", ""},
-    {"$a0L", "$AA0L", "read minimum input width at low level", ""},
-    {"$a1H", "$AA1H", "read high trigger level", ""},
-    {"$a1L", "$AA1L", "read low trigger level", ""},
-    {"@aEAd", "@AAEAn", "enable alarm of a counter", "counter"},
-    {"@aDAd", "@AADAn", "disable alarm of a counter", "counter"},
-    {"@aPd*", "@AAPn(value)", "set alarm value", "counter,value"},
-    {"@aPA*", "@AAPA(value)", "set low alarm limit", "value"},
-    {"@aSA*", "@AASA(value)", "set high alarm limit", "value"},
-    {"@aGd", "@AAGn", "read alarm value", "counter"},
-    {"@aRA", "@AARA", "read high alarm limit", ""},
-    {"@aRP", "@AARP", "read low alarm limit", ""},
-    {"$a8*", "$AA8s", "set LED source", "source"},
-    {"$a9*", "$AA9(data)", "write LED data", "data"},
-};
-
 bool IsHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 int HexValue(char c) {
@@ -125,55 +20,6 @@ int HexValue(char c) {
     return -1;
 }
 
-// Matches line against a pattern; fields receives each placeholder's text. Score: fixed
-// characters matched, plus a large bonus for patterns without a rest field.
-int MatchForm(const char* pattern, std::string_view line, std::vector<std::string>& fields) {
-    fields.clear();
-    std::size_t i = 0;
-    int fixed = 0;
-    bool rest = false;
-    for (const char* p = pattern; *p; ++p) {
-        auto need = [&](std::size_t n, bool (*ok)(char)) {
-            if (i + n > line.size()) return false;
-            for (std::size_t k = 0; k < n; ++k)
-                if (!ok(line[i + k])) return false;
-            fields.emplace_back(line.substr(i, n));
-            i += n;
-            return true;
-        };
-        switch (*p) {
-            case 'a':
-            case 'h':
-                if (!need(2, IsHex)) return -1;
-                break;
-            case 'v':
-                if (!need(4, IsHex)) return -1;
-                break;
-            case 'd':
-                if (!need(1, IsDigit)) return -1;
-                break;
-            case 'c':
-                if (!need(1, [](char) { return true; })) return -1;
-                break;
-            case 's':
-                if (!need(1, [](char c) { return c == '+' || c == '-'; })) return -1;
-                break;
-            case '*':
-                if (i >= line.size()) return -1;
-                fields.emplace_back(line.substr(i));
-                i = line.size();
-                rest = true;
-                break;
-            default:
-                if (i >= line.size() || line[i] != *p) return -1;
-                ++i;
-                ++fixed;
-        }
-    }
-    if (i != line.size()) return -1;
-    return fixed + (rest ? 0 : 1000);
-}
-
 int BaudOfCode(const std::string& code) {
     static const int rates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
     int v = HexValue(code[0]) * 16 + HexValue(code[1]);
@@ -181,7 +27,7 @@ int BaudOfCode(const std::string& code) {
     return 0;
 }
 
-std::string Params(const CommandForm& f, const std::vector<std::string>& fields) {
+std::string Params(const forms::CommandForm& f, const std::vector<std::string>& fields) {
     std::string out;
     std::string_view labels = f.labels;
     std::size_t k = 1;  // fields[0] is the address
@@ -411,12 +257,21 @@ void DecodeAscii(const Exchange& e, Row& r) {
     if (!cmd.empty() && rep.size() >= cmd.size() && rep.substr(0, cmd.size()) == cmd)
         echo = cmd.size();
     std::string_view real = rep.substr(echo);
-    const std::size_t cr = real.find('\r');
-    std::string_view first = cr == std::string_view::npos ? real : real.substr(0, cr + 1);
-    // What the reply shows: the echo as plain text, then the reply line (checksum marked).
+    // Whole lines that answer another command come first; the link dropped them and read on.
+    std::size_t foreign = 0;
+    for (std::size_t end; (end = real.find('\r', foreign)) != std::string_view::npos;) {
+        const std::string_view line = real.substr(foreign, end + 1 - foreign);
+        if (line.size() > 63 || !forms::IsForeignReply(cmd, line, e.checksum)) break;
+        foreign = end + 1;
+    }
+    const std::string_view after = real.substr(foreign);
+    const std::size_t cr = after.find('\r');
+    std::string_view first = cr == std::string_view::npos ? after : after.substr(0, cr + 1);
+    // What the reply shows: the echo and foreign lines as plain text, then the reply line
+    // (checksum marked).
     if (e.checksum && cr != std::string_view::npos && first.size() > 4)
-        r.reply = AsciiText(rep.substr(0, echo)) + WithChecksum(first) +
-                  AsciiText(real.substr(first.size()));
+        r.reply = AsciiText(rep.substr(0, echo + foreign)) + WithChecksum(first) +
+                  AsciiText(after.substr(first.size()));
     else
         r.reply = AsciiText(rep);
 
@@ -424,15 +279,18 @@ void DecodeAscii(const Exchange& e, Row& r) {
         r.kind = Verdict::NoReply;
         return;
     }
-    const std::size_t used = echo + first.size();
+    const std::size_t used = echo + foreign + first.size();
     r.replyMs = static_cast<double>(ReplyByteUsec(e, used - 1) - e.writeUsec) / 1000.0;
     r.late = ArrivedLate(e, used, 0);
+    if (foreign && !echo && !after.empty()) r.meaning += " \xE2\x86\x92 after a foreign reply";
     if (echo) {
         r.kind = Verdict::Echo;
+    } else if (after.empty()) {
+        r.kind = Verdict::Foreign;
     } else if (cr == std::string_view::npos) {
-        r.kind = real.size() >= 63  ? Verdict::OverLong
-                 : !Printable(real) ? Verdict::Garbage
-                                    : Verdict::NoCr;
+        r.kind = after.size() >= 63  ? Verdict::OverLong
+                 : !Printable(after) ? Verdict::Garbage
+                                     : Verdict::NoCr;
     } else if (first.size() > 63) {
         r.kind = Verdict::OverLong;
     } else if (!Printable(first) || (first[0] != '!' && first[0] != '>' && first[0] != '?')) {
@@ -538,6 +396,8 @@ const char* VerdictText(Verdict v) {
             return "bad CRC";
         case Verdict::Unsolicited:
             return "unsolicited";
+        case Verdict::Foreign:
+            return "foreign reply";
     }
     return "";
 }
@@ -552,8 +412,8 @@ std::string DescribeAsciiCommand(std::string_view line) {
     std::vector<std::string> fields;
     int best = -1;
     std::string out;
-    for (const CommandForm& f : kForms) {
-        int score = MatchForm(f.pattern, line, fields);
+    for (const forms::CommandForm& f : forms::Table()) {
+        int score = forms::Match(f.pattern, line, fields);
         if (score < 0 || score < best) continue;
         std::string params = Params(f, fields);
         std::string text = std::string(f.form) + " " + f.meaning;

@@ -27,6 +27,7 @@ enum class Verdict {
     ModbusException,
     BadCrc,
     Unsolicited,  // bytes read with no command before them
+    Foreign,      // only lines that answer another command (a late reply of another address)
 };
 
 // One chunk as the port handed it over: offset into command (written) or reply (read).

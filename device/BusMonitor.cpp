@@ -166,6 +166,7 @@ Diagnosis BusMonitor::Diagnose(const std::string& address, std::int64_t nowUsec)
         }
         switch (r.kind) {
             case Verdict::NoReply:
+            case Verdict::Foreign:  // what came back answered another command
                 ++noReply;
                 break;
             case Verdict::Echo:

@@ -76,12 +76,13 @@ bool BusSearch::ProbeNext(ProbeNode& found, bool& progressed) {
 
 bool BusSearch::ProbeAscii(int address, int phase, ProbeNode& found) {
     if (link_ == nullptr) return false;
+    // No quiet wait before a probe: a late reply of the address before carries its address
+    // (or is no "!" line at all) and is dropped, and one of this address is still its own.
+    link_->SkipStaleWait();
     if (phase == 0) {
         probe_->SetAddress(Hex2(address));
         link_->SetChecksum(0);
     } else {
-        // Same address again: a late reply to the first probe is still this module's.
-        link_->SkipStaleWait();
         link_->SetChecksum(1);
     }
     std::string name;

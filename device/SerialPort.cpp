@@ -5,8 +5,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string_view>
 #include <utility>
 
+#include "device/CommandForms.h"
 #include "device/LinkTransport.h"
 
 namespace odel {
@@ -423,7 +425,16 @@ bool SerialPort::Transact(std::string& command, int limit, std::string* reply) {
     DiscardStaleInput();
     if (!WriteText(command)) return false;
     if (reply == nullptr) return false;
-    if (!ReadLine(limit, *reply)) return false;
+    // A line that answers another command (a late reply) is dropped and the read goes on.
+    const std::size_t start = reply->size();
+    for (std::size_t dropped = 0;;) {
+        if (!ReadLine(limit, *reply)) return false;
+        const std::string_view line = std::string_view(*reply).substr(start);
+        if (!forms::IsForeignReply(command, line, impl_->checksum != 0)) break;
+        dropped += line.size();
+        reply->resize(start);
+        if (dropped >= kMaxDiscard) return false;
+    }
     if (reply->empty()) return false;
     char first = reply->front();
     if (first != '!' && first != '>') return false;

@@ -64,8 +64,8 @@ class SerialPort {
     // Discards queued input before a command goes out; after a read that gave up, also a late
     // reply still arriving, until the line has been quiet for one time-out.
     bool DiscardStaleInput();
-    // The next command goes to the module the failed one went to: its late reply cannot be
-    // credited to another address, so the next command does not wait for the line to go quiet.
+    // The next command does not wait for the line to go quiet: its replies carry its address
+    // (the bus search), so a late reply to another address is dropped as foreign anyway.
     void SkipStaleWait();
 
     void SetChecksum(std::uint8_t flag);

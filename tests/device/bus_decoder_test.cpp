@@ -93,8 +93,15 @@ TEST(BusDecoder, SampleExchangesGiveExactRowTexts) {
          "$AA2 read configuration"},
         {"echo", Make("$012\r", "$012\r!01400600\r"), "$012↵", "$012↵!01400600↵", "2.9 ms", "echo",
          "$AA2 read configuration"},
-        {"late", Make("$012\r", "!01\r", false, 95000), "$012↵", "!01↵", "95.3 ms late",
+        {"late", Make("$012\r", "!01400600\r", false, 95000), "$012↵", "!01400600↵",
+         "95.9 ms late",
          "accepted \"!\"", "$AA2 read configuration"},
+        // Lines that answer another command: dropped by the link, told apart here.
+        {"foreign reply", Make("$012\r", "!017352R\r"), "$012↵", "!017352R↵", "2.3 ms",
+         "foreign reply", "$AA2 read configuration"},
+        {"reply after a foreign one", Make("$02M\r", "!017352R\r!027354\r"), "$02M↵",
+         "!017352R↵!027354↵", "3.1 ms", "accepted \"!\"",
+         "$AAM read module name → after a foreign reply"},
         // Modbus: the four functions, an exception and a bad CRC.
         {"read coils", Make(Frame({1, 1, 0, 0, 0, 16}), Frame({1, 1, 2, 0x0F, 0x00})),
          "01 01 00 00 00 10 [3D C6 ok]", "01 01 02 0F 00 [BC 0C ok]", "2.1 ms", "ok",

@@ -124,14 +124,14 @@ TEST(NetLink, Rfc2217NegotiatesSetsTheLineAndEscapesBothWays) {
     TcpPeer peer({{kOffer, kAgree},
                   {kSetLine19200, kAnswer19200},
                   {kPurge, B({255, 250, 44, 112, 1, 255, 240})},
-                  {"$012\r", "!01" + B({255, 255}) + "\r"},
+                  {"$01M\r", "!01" + B({255, 255}) + "\r"},
                   {B({0x01, 0xFF, 0xFF, 0x0D}), B({0xFF, 0xFF, 0x00, 255, 241, 0x7F})}});
     odel::SerialPort link(peer.url("rfc2217"));
     ASSERT_TRUE(link.Open());
     EXPECT_TRUE(link.LineSettingsReachDevice());
     ASSERT_TRUE(link.SetLineSettings(19200, 8, 0, 0));
     ASSERT_TRUE(link.SetTimeout(200));
-    std::string command = "$012\r", reply;
+    std::string command = "$01M\r", reply;
     ASSERT_TRUE(link.Transact(command, 64, &reply));
     EXPECT_EQ(reply, "!01" + B({255}) + "\r");
     const std::uint8_t frame[] = {0x01, 0xFF, 0x0D};
@@ -139,7 +139,7 @@ TEST(NetLink, Rfc2217NegotiatesSetsTheLineAndEscapesBothWays) {
     std::uint8_t answer[3] = {};
     ASSERT_TRUE(link.ReadBytes(3, answer));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(answer), 3), B({0xFF, 0x00, 0x7F}));
-    EXPECT_EQ(peer.received(), kOffer + B({255, 254, 1}) + kSetLine19200 + kPurge + "$012\r" +
+    EXPECT_EQ(peer.received(), kOffer + B({255, 254, 1}) + kSetLine19200 + kPurge + "$01M\r" +
                                    B({0x01, 0xFF, 0xFF, 0x0D}));
 }
 

@@ -2,8 +2,11 @@
 // main-unit slots and the step/progress logic.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
+#include <thread>
 #include <vector>
 
 #include "device/BusProbe.h"
@@ -11,6 +14,7 @@
 
 using odel::BusSearch;
 using odel::ProbeNode;
+using odel::test::ElapsedMs;
 using odel::test::OpenLink;
 using odel::test::ScriptedPeer;
 
@@ -59,11 +63,17 @@ class FakeBus {
 
   private:
     void Record(const std::string& text) {
+        if (watch) watch(text);
         std::lock_guard<std::mutex> lock(mu_);
         log_.push_back(text);
     }
     std::mutex mu_;
     std::vector<std::string> log_;  // every request as printable text
+  public:
+    // Told every request as it arrives (on the peer's thread).
+    std::function<void(const std::string& request)> watch;
+
+  private:
 
     std::optional<std::string> Take(std::string& pending) {
         if (pending.empty()) return std::nullopt;
@@ -278,4 +288,39 @@ TEST_F(ProbeTest, DrainLinkStopsAtSilenceOrLimit) {
     EXPECT_EQ(odel::DrainLink(*link), 1025);
     EXPECT_EQ(odel::DrainLink(*link), 75);
     EXPECT_EQ(odel::DrainLink(*link), 0);
+}
+
+// No quiet wait before the next address: its first probe goes out as soon as the Modbus probe of
+// the address before has timed out, and a late Modbus answer of that address, arriving during
+// the probe, is still not taken as the next address's reply.
+TEST(ProbeLate, LateModbusFrameDuringTheNextAsciiProbeIsRejected) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    FakeBus bus{peer};
+    const int timeout = 150;
+    auto link = OpenLink(peer.path(), timeout);
+    // Slave 21 answers its name registers ("7352" and a CR) 20 ms into the probe of 22.
+    const std::string late = WithCrc(std::string("\x21\x03\x04\x73\x0D\x52\x00", 7));
+    ASSERT_EQ(std::count(late.begin(), late.end(), '\r'), 1);
+    std::thread sender;
+    bus.watch = [&](const std::string& request) {
+        if (request != "$22M\r") return;
+        sender = std::thread([&peer, late] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            peer.send(late);
+        });
+    };
+    BusSearch search(link.get(), 0x21, 0x22);
+    ProbeNode node;
+    bool progressed = false;
+    for (int probe = 0; probe < 3; ++probe) EXPECT_FALSE(search.ProbeNext(node, progressed));
+    bool found = true;
+    long long ms = ElapsedMs([&] { found = search.ProbeNext(node, progressed); });
+    EXPECT_FALSE(found) << node.text;
+    // One time-out after the foreign bytes, not a quiet time-out before the command.
+    EXPECT_LT(ms, 2 * timeout - 50);
+    while (!search.Finished()) EXPECT_FALSE(search.ProbeNext(node, progressed)) << node.text;
+    if (sender.joinable()) sender.join();
+    EXPECT_EQ(bus.Log(), (std::vector<std::string>{"$21M\r", "$21MD4\r", "RTU 21 03 00D2 0002",
+                                                   "$22M\r", "$22MD5\r", "RTU 22 03 00D2 0002"}));
 }

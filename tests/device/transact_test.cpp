@@ -1,9 +1,12 @@
 // The ASCII transaction: checksum helpers and Transact against a scripted peer.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "device/CommandForms.h"
 #include "device/serial_test_link.h"
 
 using odel::SerialPort;
@@ -195,4 +198,110 @@ TEST(Transact, TailOfAnOverLongReplyIsDropped) {
     long long ms = ElapsedMs([&] { EXPECT_TRUE(link->Transact(command, 64, &reply)); });
     EXPECT_EQ(reply, "!01A1.20\r");
     EXPECT_LT(ms, 60);  // nothing waited for: the cut line was read to its end
+}
+
+namespace {
+
+// The line with its checksum digits and CR.
+std::string WithSum(const std::string& line) {
+    char digits[4];
+    std::snprintf(digits, sizeof digits, "%02X\r", SerialPort::ComputeChecksum(line));
+    return line + digits;
+}
+
+}  // namespace
+
+// Whether a line can be the reply to a command: the command's address ("!AA", "?AA") on "$",
+// "%", "@" and "~" commands, and the fixed form where there is one ("$AA2": 6 or 4 hex digits).
+TEST(ReplyCheck, ForeignLinesByAddressAndForm) {
+    struct Case {
+        const char* command;
+        std::string line;
+        bool checksum;
+        bool foreign;
+    };
+    const Case cases[] = {
+        {"$012\r", "!01400600\r", false, false},
+        {"$012\r", "!017352R\r", false, true},    // the name of $01M, late
+        {"$012\r", "!01\r", false, true},         // too short for a configuration
+        {"$032\r", "!030600\r", false, false},    // a main unit: no type code
+        {"$012\r", "!01400600AC\r", false, false},  // the module has its checksum on
+        {"$0a2\r", "!0A400600\r", false, false},  // hex digits in either case
+        {"$02M\r", "!017352R\r", false, true},    // another address
+        {"$02M\r", "?01\r", false, true},
+        {"$02M\r", "?02\r", false, false},        // rejected by the addressed module
+        {"$01M\r", ">+01.234\r", false, true},    // a data reply carries no address
+        {"$01F\r", "!01A1.20\r", false, false},   // free length: the address alone
+        {"@01DI\r", "!02203\r", false, true},
+        {"~010\r", "!02\r", false, true},         // not in the table: the address alone
+        {"~010\r", "!01\r", false, false},
+        {"%0102080600\r", "!02\r", false, false},  // set configuration: the new address
+        {"%0102080600\r", "!01\r", false, false},  // or the old one
+        {"%0102080600\r", "!03\r", false, true},
+        // Not checked: "#" commands, replies that carry no address, lines that are no reply.
+        {"#01\r", "!027352\r", false, false},
+        {"$016\r", "!0F0300\r", false, false},
+        {"$01X1\r", "!006400\r", false, false},
+        {"$013\r", ">+025.00\r", false, false},
+        {"$01M\r", "*01\r", false, false},
+        {"$01M\r", "$01M\r", false, false},  // an echo
+        // With the checksum on the digits are checked first where the address fits.
+        {"$012B7\r", "!01400600AC\r", true, false},
+        {"$012B7\r", "!01\r", true, false},         // the checksum rule fails it
+        {"$01MD2\r", "!027352R\r", true, true},     // another address, whatever the digits
+        {"$012B7\r", WithSum("!017352R"), true, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(odel::forms::IsForeignReply(c.command, c.line, c.checksum), c.foreign)
+            << c.command << " / " << c.line;
+}
+
+// A peer that answers 170-200 ms late at an 80 ms time-out: no command gets the reply of the one
+// before, whether it goes to the same address or another.
+TEST(Transact, LateReplyOfAnotherFormOrAddressIsNotTaken) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    auto link = OpenLink(peer.path(), 80);
+    std::vector<std::thread> late;
+    std::mutex mu;
+    peer.setHandler([&](const std::string& line) -> std::optional<std::string> {
+        const std::string reply = line == "$012\r"   ? "!01400600\r"
+                                  : line == "$01M\r" ? "!017352R\r"
+                                                     : "!027354\r";
+        std::lock_guard<std::mutex> lock(mu);
+        late.emplace_back([&peer, reply, n = late.size()] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(170 + 10 * (n % 4)));
+            peer.send(reply);
+        });
+        return std::nullopt;
+    });
+    // (A late "$AA2" reply would pass as the name of "$AAM" at the same address: names have no
+    // fixed form.)
+    for (const char* c : {"$01M\r", "$012\r", "$02M\r", "$012\r", "$02M\r"}) {
+        std::string command = c, reply;
+        EXPECT_FALSE(link->Transact(command, 64, &reply)) << c << " got " << reply;
+    }
+    std::lock_guard<std::mutex> lock(mu);
+    for (auto& t : late) t.join();
+}
+
+// A foreign line is dropped and the read goes on: the reply behind it is taken, and with none
+// the exchange fails one time-out after the foreign line, its text empty.
+TEST(Transact, ForeignLineIsDroppedAndTheReadGoesOn) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    auto link = OpenLink(peer.path(), 80);
+    peer.replyNext("!027352\r!01400600\r");
+    std::string command = "$012\r", reply;
+    EXPECT_TRUE(link->Transact(command, 64, &reply));
+    EXPECT_EQ(reply, "!01400600\r");
+    peer.replyNext("!017352R\r");
+    command = "$012\r";
+    reply.clear();
+    bool ok = true;
+    long long ms = ElapsedMs([&] { ok = link->Transact(command, 64, &reply); });
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(reply, "");
+    EXPECT_GE(ms, 78);
+    EXPECT_LT(ms, 300);
 }
