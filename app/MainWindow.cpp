@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "app/BusMonitorWindow.h"
+#include "app/DataScopeWindow.h"
 #include "app/ComSet.h"
 #include "app/DataDir.h"
 #include "app/Dispatch.h"
@@ -176,16 +177,14 @@ void TfrmMain::buildCommands() {
     help->addSeparator();
     menuAboutOdel = item(help, "menuAboutOdel", "&About ODEL Utility...");
 
-    // The Data Scope command has no handler; both its controls stay invisible.
-    tlbtnDataScope->setVisible(false);
-    menuDataScope->setVisible(false);
-
     for (QAction* a : {tlbtnSave, menuSave})
         connect(a, &QAction::triggered, this, &TfrmMain::tlbtnSaveClick);
     for (QAction* a : {tlbtnSearch, menuSearch})
         connect(a, &QAction::triggered, this, &TfrmMain::tlbtnSearchClick);
     for (QAction* a : {tlbtnTerminal, menuTerminal})
         connect(a, &QAction::triggered, this, &TfrmMain::tlbtnTerminalClick);
+    for (QAction* a : {tlbtnDataScope, menuDataScope})
+        connect(a, &QAction::triggered, this, &TfrmMain::tlbtnDataScopeClick);
     for (QAction* a : {tlbtnSaveConf, menuSaveConf})
         connect(a, &QAction::triggered, this, &TfrmMain::tlbtnSaveConfClick);
     for (QAction* a : {tlbtnLoadConf, menuDownloadConf})
@@ -594,6 +593,17 @@ void TfrmMain::menuBusMonitorClick() {
     }
     busMonitor_->show();
     busMonitor_->raise();
+}
+
+// The Data Scope of the selected port node, on that port's link while it is the current one.
+void TfrmMain::tlbtnDataScopeClick() {
+    const QTreeWidgetItem* node = treeviewModule->currentItem();
+    if (!node || !node->parent() || node->parent()->parent() || !link_) return;
+    const QString port = node->text(0);
+    TfrmDataScope::Open(port, ScopeModulesUnder(node), [this, port]() -> odel::SerialPort* {
+        return link_ && QString::fromStdString(link_->GetPortName()) == port ? link_.get()
+                                                                             : nullptr;
+    }, this);
 }
 
 }  // namespace odel::ui

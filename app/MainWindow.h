@@ -99,6 +99,7 @@ class TfrmMain : public QMainWindow {
     void tlbtnSaveClick();
     void tlbtnSearchClick();
     void tlbtnTerminalClick();
+    void tlbtnDataScopeClick();
     void tlbtnSaveConfClick();
     void tlbtnLoadConfClick();
     void tlbtnHelpClick();

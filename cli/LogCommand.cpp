@@ -15,6 +15,7 @@
 #include "device/SerialPort.h"
 #include "scope/Catalog.h"
 #include "scope/CsvWriter.h"
+#include "scope/Interval.h"
 #include "scope/Sampler.h"
 
 namespace odelctl {
@@ -24,36 +25,11 @@ namespace {
 constexpr int kOk = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
-constexpr long long kMinIntervalMs = 100;
-constexpr long long kMaxIntervalMs = 3600 * 1000;
 
 volatile std::sig_atomic_t g_stop = 0;
 
 void OnStopSignal(int) {
     g_stop = 1;
-}
-
-// "100ms", "1s", "1.5s", "2m", "2h"; a bare number is seconds. -1 when it is not a time.
-long long ParseTime(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.'))
-        ++i;
-    const std::string number = text.substr(0, i), unit = text.substr(i);
-    if (number.empty() || number == "." || number.find('.') != number.rfind('.')) return -1;
-    double factor = 0;
-    if (unit == "ms")
-        factor = 1;
-    else if (unit.empty() || unit == "s")
-        factor = 1000;
-    else if (unit == "m" || unit == "min")
-        factor = 60000;
-    else if (unit == "h")
-        factor = 3600000;
-    else
-        return -1;
-    const double ms = std::strtod(number.c_str(), nullptr) * factor;
-    if (ms > 1e15) return -1;
-    return static_cast<long long>(ms + 0.5);
 }
 
 struct InputRef {
@@ -112,13 +88,10 @@ void AddLogOptions(CLI::App* cmd, LogOptions& o) {
 }
 
 std::string CheckLogOptions(LogOptions& o) {
-    o.intervalMs = ParseTime(o.interval);
-    if (o.intervalMs < 0)
-        return "--interval " + o.interval + ": not a time (e.g. 500ms, 1s, 2m, 1h)";
-    if (o.intervalMs < kMinIntervalMs || o.intervalMs > kMaxIntervalMs)
-        return "--interval " + o.interval + ": must be from 100ms to 1h";
+    const std::string bad = odel::scope::CheckInterval(o.interval, o.intervalMs);
+    if (!bad.empty()) return "--interval " + bad;
     if (!o.duration.empty()) {
-        o.durationMs = ParseTime(o.duration);
+        o.durationMs = odel::scope::ParseTime(o.duration);
         if (o.durationMs <= 0)
             return "--duration " + o.duration + ": not a time above zero (e.g. 90s, 2h)";
     }

@@ -97,22 +97,31 @@ std::size_t Sampler::InputCount() const {
     return n;
 }
 
-SweepRecord Sampler::Sweep() {
-    SweepRecord record;
-    record.time = std::chrono::system_clock::now();
-    for (std::size_t k = 0; k < modules_.size(); ++k) {
-        const Entry& e = modules_[k];
-        const std::size_t first = record.samples.size();
+std::vector<Sample> Sampler::Inputs() const {
+    std::vector<Sample> out;
+    for (const Entry& e : modules_) {
         for (int i : e.inputs) {
             Sample s;
             s.address = e.module.address;
             s.model = e.module.model;
             s.input = e.module.inputs[static_cast<std::size_t>(i)].name;
             s.unit = e.module.inputs[static_cast<std::size_t>(i)].unit;
-            record.samples.push_back(std::move(s));
+            out.push_back(std::move(s));
         }
+    }
+    return out;
+}
+
+SweepRecord Sampler::Sweep() {
+    SweepRecord record;
+    record.time = std::chrono::system_clock::now();
+    record.samples = Inputs();
+    std::size_t first = 0;
+    for (std::size_t k = 0; k < modules_.size(); ++k) {
+        const Entry& e = modules_[k];
+        const std::size_t end = first + e.inputs.size();
         std::vector<Sample> part(record.samples.begin() + static_cast<long>(first),
-                                 record.samples.end());
+                                 record.samples.begin() + static_cast<long>(end));
         const bool ok = link_ && link_->IsOpen() && ReadModule(e, part);
         if (ok) {
             std::move(part.begin(), part.end(), record.samples.begin() + static_cast<long>(first));
@@ -120,6 +129,7 @@ SweepRecord Sampler::Sweep() {
             ++status_[k].failures;
         }
         status_[k].lastOk = ok;
+        first = end;
     }
     return record;
 }

@@ -56,6 +56,8 @@ class Sampler {
     // The CSV column names of every sampled input, in record order.
     std::vector<std::string> Columns() const;
     std::size_t InputCount() const;
+    // Address, model, input and unit of every sampled input (nothing read yet), in record order.
+    std::vector<Sample> Inputs() const;
 
     // Reads every module once. A module whose read fails gives empty samples and counts a
     // failure; the others are read all the same. Without a link every sample fails.

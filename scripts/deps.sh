@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the program need; only what is missing.
 set -euo pipefail
 PKGS=(build-essential cmake ninja-build pkg-config
-      qt6-base-dev qt6-serialport-dev qt6-svg-dev libqt6svg6
+      qt6-base-dev qt6-serialport-dev qt6-svg-dev libqt6svg6 qt6-charts-dev libqt6opengl6-dev
       libmodbus-dev mbpoll libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
       xvfb xauth imagemagick xdotool clang libclang-rt-14-dev ser2net
       desktop-file-utils appstream lintian man-db dpkg-dev

@@ -47,8 +47,8 @@ TEST_F(MainWindowTest, StartShowsRootPortsIntroAndSaveHelpOnly) {
     EXPECT_EQ(portNode()->data(0, odel::ui::kSelectedImageRole).toInt(), 3);
     EXPECT_TRUE(root()->isExpanded());
     EXPECT_EQ(commands(), kRootOrNoLink);
-    EXPECT_FALSE(win->tlbtnDataScope->isVisible());
-    EXPECT_FALSE(win->menuDataScope->isVisible());
+    EXPECT_TRUE(win->tlbtnDataScope->isVisible());
+    EXPECT_TRUE(win->menuDataScope->isVisible());
     ASSERT_NE(win->frmIntro(), nullptr);
     EXPECT_EQ(win->frmIntro()->parentWidget(), win->ScrollBox1->widget());
     EXPECT_EQ(win->frmIntro()->pos(), QPoint(2, 2));
