@@ -239,6 +239,11 @@ void TfrmM8600::ButtonDownloadClick() {
     download->SetupDownload(link_, moduleName_, file, firmwareVersion_);
     dialogs().exec(download.get());
     const int result = download->downloadResult();
+    const QString reason = download->failureReason();
+    // The unit's message, and after it the reason when one is known.
+    const auto failed = [this, &reason](const QString& text) {
+        dialogs().error(reason.isEmpty() ? text : text + "\nReason: " + reason + ".");
+    };
     download.reset();
     switch (result) {
         case TfrmMDownload::Done:
@@ -246,19 +251,19 @@ void TfrmM8600::ButtonDownloadClick() {
             RefreshMainUnit();  // the new firmware's version
             break;
         case TfrmMDownload::BaudFailed:
-            dialogs().error("Set baudrate failed!");
+            failed("Set baudrate failed!");
             break;
         case TfrmMDownload::LoaderFailed:
-            dialogs().error("Send mini-program failed!");
+            failed("Send mini-program failed!");
             break;
         case TfrmMDownload::StartFailed:
-            dialogs().error("Send START failed!");
+            failed("Send START failed!");
             break;
         case TfrmMDownload::AckFailed:
-            dialogs().error("Send ACK failed!");
+            failed("Send ACK failed!");
             break;
         default:
-            dialogs().error("Download firmware failed!");
+            failed("Download firmware failed!");
             break;
     }
 }

@@ -4,10 +4,12 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <string>
 
 #include "device/SerialPort.h"
@@ -20,6 +22,10 @@ namespace odel::ui {
 namespace {
 constexpr int kDownloadTimeoutMs = 10;
 constexpr int kReplyLimit = 64;
+const QString kLoaderPhase = "Loader";
+const QString kStartingPhase = "Starting loader";
+const QString kFirmwarePhase = "Firmware";
+const QString kRunning = " — do not disconnect";
 }  // namespace
 
 TfrmMDownload::TfrmMDownload(QWidget* parent) : QDialog(parent) {
@@ -35,7 +41,17 @@ TfrmMDownload::TfrmMDownload(QWidget* parent) : QDialog(parent) {
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
-    box->addWidget(ProgressBar1);
+    auto* barRow = new QHBoxLayout;
+    barRow->addWidget(ProgressBar1, 1);
+    lblPhase = new QLabel(this);
+    lblPhase->setObjectName("lblPhase");
+    // As wide as its longest text, so that the bar keeps its length from phase to phase.
+    int width = 0;
+    for (const QString& phase : {kLoaderPhase, kStartingPhase, kFirmwarePhase})
+        width = std::max(width, lblPhase->fontMetrics().horizontalAdvance(phase + kRunning));
+    lblPhase->setMinimumWidth(width);
+    barRow->addWidget(lblPhase);
+    box->addLayout(barRow);
     lblPercent = new QLabel("0.0%", this);
     lblPercent->setObjectName("lblPercent");
     box->addWidget(lblPercent, 0, Qt::AlignHCenter);
@@ -46,7 +62,7 @@ TfrmMDownload::TfrmMDownload(QWidget* parent) : QDialog(parent) {
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &TfrmMDownload::Timer1Timer);
-    setMinimumWidth(420);
+    setMinimumWidth(520);
 
     const QString picture = FindProgramFile("filemove.svg");
     if (!picture.isEmpty()) Animate1->setFileName(picture);
@@ -105,16 +121,39 @@ int TfrmMDownload::loadFiles(QByteArray& loader, QByteArray& firmware) {
     // The user's folder first, then the installed one; never a path relative to the working
     // directory.
     loaderPath_ = FindProgramFile(loaderFile_);
-    if (loaderPath_.isEmpty()) return LoaderFailed;
+    if (loaderPath_.isEmpty()) {
+        const QStringList folders = ProgramFolders();
+        reason_ = folders.isEmpty()
+                      ? QString("%1 was not found: there is no program folder").arg(loaderFile_)
+                      : QString("%1 was not found in %2").arg(loaderFile_, folders.join(", "));
+        return LoaderFailed;
+    }
     QFile l(loaderPath_);
-    if (!l.open(QIODevice::ReadOnly)) return LoaderFailed;
+    if (!l.open(QIODevice::ReadOnly)) {
+        reason_ = QString("%1 cannot be read: %2").arg(loaderPath_, l.errorString());
+        return LoaderFailed;
+    }
     loader = l.read(qint64(loaderBlocks_) * kBlockSize);
     // Every one of its blocks must hold data; a short last block is padded.
-    if (loader.size() <= (loaderBlocks_ - 1) * kBlockSize) return LoaderFailed;
+    if (loader.size() <= (loaderBlocks_ - 1) * kBlockSize) {
+        reason_ = QString("the loader %1 must hold more than %2 bytes; it has %3")
+                      .arg(loaderPath_)
+                      .arg((loaderBlocks_ - 1) * kBlockSize)
+                      .arg(loader.size());
+        return LoaderFailed;
+    }
     QFile f(firmwareFile_);
-    if (!f.open(QIODevice::ReadOnly)) return FirmwareFailed;
+    if (!f.open(QIODevice::ReadOnly)) {
+        reason_ = QString("%1 cannot be read: %2").arg(firmwareFile_, f.errorString());
+        return FirmwareFailed;
+    }
     firmware = f.read(qint64(kFirmwareBlocks) * kBlockSize);
-    if (firmware.size() < kFirmwareBlocks * kBlockSize) return FirmwareFailed;
+    if (firmware.size() < kFirmwareBlocks * kBlockSize) {
+        reason_ = QString("the image must hold at least %1 bytes; this file has %2")
+                      .arg(kFirmwareBlocks * kBlockSize)
+                      .arg(f.size());
+        return FirmwareFailed;
+    }
     return Done;
 }
 
@@ -128,6 +167,7 @@ int TfrmMDownload::Download() {
         const int timeout = link_->GetTimeout();
         link_->SetTimeout(kDownloadTimeoutMs);
         Animate1->start();
+        setPhase(kLoaderPhase, true);
         if (!SendWithRetry("$00D\r")) result_ = StartFailed;
         if (result_ == Done && !SwitchLoaderBaud()) result_ = BaudFailed;
         if (result_ == Done && !SendWithRetry("&00A\r")) result_ = AckFailed;
@@ -136,8 +176,14 @@ int TfrmMDownload::Download() {
         if (result_ == Done) {
             link_->FlushInput();
             link_->WriteText("&00E\r");
+            // The bar turns to the firmware to come while the loader starts.
+            ProgressBar1->setRange(0, kFirmwareBlocks);
+            ProgressBar1->setValue(0);
+            lblPercent->setText("0%");
+            setPhase(kStartingPhase, true);
         }
         pause(3000);  // the loader starts what it received
+        if (result_ == Done) setPhase(kFirmwarePhase, true);
         if (result_ == Done && !SendWithRetry("&00A\r")) result_ = AckFailed;
         if (result_ == Done && !SwitchLoaderBaud()) result_ = BaudFailed;
         if (result_ == Done && !SendImage(firmwareFile_, firmware, kFirmwareBlocks))
@@ -149,6 +195,7 @@ int TfrmMDownload::Download() {
         Animate1->stop();
         link_->SetTimeout(timeout);
     }
+    setPhase(result_ == Done ? "Done" : "Failed", false);
     running_ = false;
     Timer1->start();
     return result_;
@@ -198,6 +245,10 @@ bool TfrmMDownload::SwitchLoaderBaud() {
     return !reply.isEmpty() && reply[0] == '!';
 }
 
+void TfrmMDownload::setPhase(const QString& phase, bool running) {
+    lblPhase->setText(running ? phase + kRunning : phase);
+}
+
 bool TfrmMDownload::SendImage(const QString& path, const QByteArray& data, int blocks) {
     setWindowTitle("Downloading " + path);
     ProgressBar1->setRange(0, blocks);
@@ -228,7 +279,10 @@ bool TfrmMDownload::SendImage(const QString& path, const QByteArray& data, int b
             accepted = !reply.isEmpty() && reply[0] == '!';
         }
         // A block refused ten times ends the transfer as failed.
-        if (!accepted) return false;
+        if (!accepted) {
+            reason_ = QString("block %1 of %2 was not taken after ten tries").arg(i).arg(blocks);
+            return false;
+        }
         ProgressBar1->setValue(i + 1);
         lblPercent->setText(QString("%1%").arg((i + 1) * 100 / blocks));
     }

@@ -45,6 +45,9 @@ class TfrmMDownload : public QDialog {
     int Download();
 
     int downloadResult() const { return result_; }
+    // Why the download failed, in words shown after the result's message; empty when it did not
+    // fail or no reason is known.
+    QString failureReason() const { return reason_; }
     bool isRunning() const { return running_; }
     QString loaderFile() const { return loaderFile_; }
     int loaderBlocks() const { return loaderBlocks_; }
@@ -54,6 +57,8 @@ class TfrmMDownload : public QDialog {
     DownloadAnimation* Animate1;
     QProgressBar* ProgressBar1;
     QLabel* lblPercent;
+    // The phase beside the bar: loader or firmware, with "do not disconnect" while it runs.
+    QLabel* lblPhase;
     QLabel* lblFileSize;
     QTimer* Timer1;
 
@@ -83,7 +88,9 @@ class TfrmMDownload : public QDialog {
     QString loaderFile_;
     int loaderBlocks_ = 32;
     QString firmwareFile_;
+    void setPhase(const QString& phase, bool running);
     int result_ = NotRun;
+    QString reason_;
     bool started_ = false;
     bool running_ = false;
 };

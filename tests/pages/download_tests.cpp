@@ -210,15 +210,21 @@ TEST_F(Download, FilesThatDoNotDoAreRefusedBeforeTheFirstCommand) {
         const char* what;
         int firmwareBytes;
         bool loaderThere;
-        const char* message;
-    };
-    const Case cases[] = {
-        {"no loader image", kFirmwareBytes, false, "Send mini-program failed!"},
-        {"one block short", kFirmwareBytes - 128, true, "Download firmware failed!"},
-        {"one byte short", kFirmwareBytes - 1, true, "Download firmware failed!"},
-        {"empty firmware", 0, true, "Download firmware failed!"},
+        QString message;
     };
     QTemporaryDir empty;
+    // The message says why: the loader named with the folders searched, the image's size.
+    const QString searched = "Send mini-program failed!\nReason: Download.img was not found in " +
+                             empty.path() + "/program/.";
+    const QString shortImage =
+        "Download firmware failed!\nReason: the image must hold at least 131072 bytes; "
+        "this file has %1.";
+    const Case cases[] = {
+        {"no loader image", kFirmwareBytes, false, searched},
+        {"one block short", kFirmwareBytes - 128, true, shortImage.arg(kFirmwareBytes - 128)},
+        {"one byte short", kFirmwareBytes - 1, true, shortImage.arg(kFirmwareBytes - 1)},
+        {"empty firmware", 0, true, shortImage.arg(0)},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.loaderThere)
@@ -280,8 +286,10 @@ TEST_F(Download, RefusedBlocksAreSentAgainUpToTenTimes) {
     };
     const Case cases[] = {
         {"firmware block refused nine times", 40, 9, nullptr, 2},
-        {"last firmware block refused ten times", 1023, 10, "Download firmware failed!", 1},
-        {"loader block refused ten times", 100, 10, "Send mini-program failed!", 0},
+        {"last firmware block refused ten times", 1023, 10,
+         "Download firmware failed!\nReason: block 1023 of 1024 was not taken after ten tries.", 1},
+        {"loader block refused ten times", 100, 10,
+         "Send mini-program failed!\nReason: block 100 of 166 was not taken after ten tries.", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -313,13 +321,64 @@ TEST_F(Download, NoBlockGoesOutWithoutAnAcknowledgedAnnouncement) {
     openUnit("8600X", "A1.00", pattern(kFirmwareBytes));
     bus.setFault(0, Fault::Reject, "&D");
     download();
-    EXPECT_EQ(dialogs.texts("error"), QStringList{"Send mini-program failed!"});
+    EXPECT_EQ(dialogs.texts("error"),
+              QStringList{"Send mini-program failed!\nReason: block 0 of 32 was not taken after "
+                          "ten tries."});
     EXPECT_EQ(count("&00D\r"), 10 * 6);  // ten tries of six announcements
     const std::string r = bus.received(0);
     EXPECT_EQ(std::count(r.begin(), r.end(), '\0'), 0) << "a binary block was written";
     EXPECT_EQ(bus.module(0).badBlocks, 0);
     EXPECT_EQ(percent, "0.0%");
     EXPECT_EQ(title, "Downloading " + QString(ODEL_BIN_DIR) + "/program/Dnmini_e.img");
+}
+
+// The phase shows beside the bar, with "do not disconnect" while the unit is in its loader; in
+// the pause before the firmware the bar already stands at the firmware's start.
+TEST_F(Download, PhaseBesideTheBarAndNoFullBarDuringThePause) {
+    openUnit("8600X", "A1.00", pattern(kFirmwareBytes));
+    TfrmMDownload* running = nullptr;
+    struct Seen {
+        QString phase, percent;
+        int value, maximum;
+    };
+    std::vector<Seen> seen;  // at the first block of each transfer and in the 3000 ms pause
+    bool firstBlock = true;
+    odel::ui::setPauseHandler([&](int ms) {
+        if (!running || (ms != 3000 && !(ms == 30 && firstBlock))) return;
+        seen.push_back({running->lblPhase->text(), running->lblPercent->text(),
+                        running->ProgressBar1->value(), running->ProgressBar1->maximum()});
+        firstBlock = ms == 3000;
+    });
+    dialogs.fileAnswers = {firmware};
+    dialogs.execHandler = [&](QDialog* d) {
+        running = static_cast<TfrmMDownload*>(d);
+        EXPECT_EQ(running->lblPhase->text(), "");
+        running->Download();
+        EXPECT_EQ(running->lblPhase->text(), "Done");
+        running = nullptr;
+        return 0;
+    };
+    click("ButtonDownload");
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].phase, "Loader — do not disconnect");
+    EXPECT_EQ(seen[0].maximum, 32);
+    EXPECT_EQ(seen[1].phase, "Starting loader — do not disconnect");
+    EXPECT_EQ(seen[1].value, 0);
+    EXPECT_EQ(seen[1].maximum, 1024);
+    EXPECT_EQ(seen[1].percent, "0%");
+    EXPECT_EQ(seen[2].phase, "Firmware — do not disconnect");
+    EXPECT_EQ(seen[2].maximum, 1024);
+
+    restart();
+    openUnit("8600X", "A1.00", pattern(10));
+    dialogs.execHandler = [&](QDialog* d) {
+        auto* dl = static_cast<TfrmMDownload*>(d);
+        dl->Download();
+        EXPECT_EQ(dl->lblPhase->text(), "Failed");
+        return 0;
+    };
+    dialogs.fileAnswers = {firmware};
+    click("ButtonDownload");
 }
 
 TEST_F(Download, StartAndAcknowledgeFailuresHaveTheirMessages) {
