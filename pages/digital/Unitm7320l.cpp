@@ -128,15 +128,15 @@ void TfrmM7320L::RefreshCounterSetting(int n) {
     const bool typeRead = m->ReadAlarmOutputs(state, outputs);
     const bool highRead = m->ReadHighAlarmLimit(high) && counter::hexToCount(high, highText);
     const bool lowRead = m->ReadLowAlarmLimit(low) && counter::hexToCount(low, lowText);
-    // An alarm type above 2 is no type this module has: unknown, shown as no selection (the
-    // Update then writes none), while the counts that were read are still shown.
+    // An alarm type that cannot be read, or above 2 (no type this module has), is unknown: no
+    // selection, so the Update writes none, while the counts that were read are still shown.
     if (typeRead && ((type = counter::hexDigit(state)) < 0 || type > 2)) type = -1;
     if (!typeRead || type < 0 || !highRead || !lowRead)
         setStatus("Fail to fresh general setting data!");
     edtCN0MaxCnt->setText(maxText);
     if (highRead) edtCN0HighAlarmValue->setText(highText);
     if (lowRead) edtCN0LowAlarmValue->setText(lowText);
-    if (typeRead) cmbAlarmType->setCurrentIndex(type);
+    cmbAlarmType->setCurrentIndex(type);
     // The Update writes all three counts: the group lives once each of them was read.
     if (highRead && lowRead) setCounterGroupEnabled(0, true);
 }

@@ -296,24 +296,38 @@ TEST_F(Counter, DisplayPageAlarmTypeAndLimits) {
     EXPECT_EQ(status.panelText(0), "Fail to fresh general setting data!");
 }
 
-// Alarm type 5: the counts that were read are shown, and the Update writes them, not zeros.
+// Alarm type 5, or a status word not answered: the type is unknown (no selection), the counts
+// that were read are shown, and the Update writes them, not zeros, and no type.
 TEST_F(Counter, DisplayPageUnknownAlarmTypeStillShowsTheCountsRead) {
-    open7320L([](ModuleState& m) {
-        m.alarmMode = 5;
+    struct Case {
+        const char* name;
+        int alarmMode;
+        bool answered;
+    };
+    for (const Case& c : {Case{"type 5", 5, true}, Case{"no answer", 2, false}}) {
+        SCOPED_TRACE(c.name);
+        auto m = module("7320L", 0x1A);
+        m.alarmMode = c.alarmMode;
         m.maxCount[0] = 1000;
         m.highLimit = "000007D0";
         m.lowLimit = "00000064";
-    });
-    EXPECT_EQ(combo("cmbAlarmType")->currentIndex(), -1);
-    EXPECT_EQ(edit("edtCN0MaxCnt")->text(), "1000");
-    EXPECT_EQ(edit("edtCN0HighAlarmValue")->text(), "2000");
-    EXPECT_EQ(edit("edtCN0LowAlarmValue")->text(), "100");
-    click("btCN0StatusUpdate");
-    EXPECT_EQ(received().substr(0, 42), "@1ASA000007D0|@1APA00000064|$1A30000003E8|");
-    const auto m = bus.module(0);
-    EXPECT_EQ(m.maxCount[0], 1000u);
-    EXPECT_EQ(m.highLimit, "000007D0");
-    EXPECT_EQ(m.alarmMode, 5);  // no type chosen: none written
+        startBus({m});
+        if (!c.answered) bus.setFault(0, odel::sim::Fault::NoReply, "@DI");
+        open<TfrmM7320L>("1A", "(1A)7320L");
+        EXPECT_EQ(combo("cmbAlarmType")->currentIndex(), -1);
+        EXPECT_EQ(edit("edtCN0MaxCnt")->text(), "1000");
+        EXPECT_EQ(edit("edtCN0HighAlarmValue")->text(), "2000");
+        EXPECT_EQ(edit("edtCN0LowAlarmValue")->text(), "100");
+        click("btCN0StatusUpdate");
+        EXPECT_EQ(received().substr(0, 42), "@1ASA000007D0|@1APA00000064|$1A30000003E8|");
+        const auto after = bus.module(0);
+        EXPECT_EQ(after.maxCount[0], 1000u);
+        EXPECT_EQ(after.highLimit, "000007D0");
+        EXPECT_EQ(after.alarmMode, c.alarmMode);  // no type chosen: none written
+        page.reset();
+        link.reset();
+        bus.stop();
+    }
 }
 
 // With DO0 on, the module refuses "@AADO" and the follow-up "@AADI": the lamps keep the outputs
