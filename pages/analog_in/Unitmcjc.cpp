@@ -8,12 +8,12 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
 #include "pages/analog_in/AiCalibTargets.h"
 #include "pages/frame/Dialogs.h"
+#include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
 
 namespace odel::ui {
@@ -116,19 +116,11 @@ void TfrmCJC::FormActivate() {
 }
 
 bool TfrmCJC::OffsetOf(const QString& text, QString& sign, QString& offset) {
-    // Read the leading number as a single-precision value, as "%f" would (independent of the
-    // locale); a text that holds no number is refused rather than sent as 0.
-    const std::string s = text.trimmed().toStdString();
-    const char* first = s.data();
-    const char* last = s.data() + s.size();
-    bool negative = false;
-    if (first != last && (*first == '+' || *first == '-')) negative = *first++ == '-';
-    // One sign only: "--5" or "+-5" holds no number.
-    if (first != last && (*first == '+' || *first == '-')) return false;
-    float v = 0;
-    const auto [end, ec] = std::from_chars(first, last, v, std::chars_format::fixed);
-    if (ec != std::errc() || end == first) return false;
-    if (negative) v = -v;
+    // The whole text as a number, taken as a single-precision value; a text that holds no
+    // number ("", "--5", "1.2.3") is refused rather than sent as 0.
+    double number = 0;
+    if (!parseNumber(text, number)) return false;
+    const float v = static_cast<float>(number);
     // Bounds compared in double: the single-precision 99.9 lies just above 99.9 itself.
     if (static_cast<double>(v) > 99.9 || !(static_cast<double>(v) >= -99.9)) return false;
     // One count is 0.009 'C; the product is rounded to single precision, then truncated.

@@ -21,6 +21,7 @@
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/GeneralSettingGroup.h"
 #include "pages/frame/Lamp.h"
+#include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
 
 namespace odel::ui {
@@ -321,9 +322,8 @@ void TfrmM7364Mod::btUpdateAOStatusClick() {
 void TfrmM7364Mod::btAOOutputClick() {
     stopPolling();
     const int ch = cmbOutputCh->currentIndex();
-    bool ok = false;
-    const double value = edtAOOutput->text().trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value)) {
+    double value = 0;
+    if (!parseNumber(edtAOOutput->text(), value)) {
         dialogs().error("The input data is invalid!");
     } else if (ch < 0 || rangeOf(ch) < 0) {
         // Without a known range no limits apply and no raw value is right.

@@ -180,7 +180,7 @@ TEST(CjcOffset, WorkedExamplesAndBounds) {
         {"12.3", "+", "0556"},       {"99.8", "+", "2B50"},   {"99.9", nullptr, nullptr},
         {"-99.9", nullptr, nullptr}, {"-99.8", "-", "2B50"},  {"+00.0", "+", "0000"},
         {"", nullptr, nullptr},      {"+", nullptr, nullptr}, {".", nullptr, nullptr},
-        {"1.2.3", "+", "0085"},  // read as 1.2, as "%f" would
+        {"1.2.3", nullptr, nullptr},  // the whole text must be one number
         {"100", nullptr, nullptr},
         // A second sign makes the text no number at all.
         {"--5", nullptr, nullptr},   {"+-5", nullptr, nullptr}, {"-+1.0", nullptr, nullptr},

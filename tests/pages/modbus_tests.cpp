@@ -466,6 +466,7 @@ TEST_F(ModbusAo, DirectOutputLimitsAndRawValues) {
         {2, "-10", 0, "-10.000"},
         {2, "", -1, "The input data is invalid!"},
         {2, "1.2.3", -1, "The input data is invalid!"},
+        {2, "--5", -1, "The input data is invalid!"},
     };
     auto* p = openAo();
     for (const Case& c : cases) {
