@@ -14,11 +14,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "pages/frame/Dialogs.h"
+#include "pages/frame/SavedState.h"
 
 namespace odel::ui {
 
@@ -276,7 +278,22 @@ TfrmBusMonitor::TfrmBusMonitor(std::function<void(odel::TrafficObserver*)> attac
     connect(tblExchanges->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfrmBusMonitor::UpdateDiagnosis);
     resize(1100, 520);
+    {
+        auto state = SavedState();
+        edtAddress->setText(state->value("BusMonitor/address").toString());
+        const int verdict = state->value("BusMonitor/verdict", 0).toInt();
+        if (verdict >= 0 && verdict < cmbVerdict->count()) cmbVerdict->setCurrentIndex(verdict);
+        chkRaw->setChecked(state->value("BusMonitor/raw", false).toBool());
+    }
     tmrRefreshTimer();
+}
+
+void TfrmBusMonitor::SaveState() {
+    SaveWindowGeometry(this, "BusMonitor");
+    auto state = SavedState();
+    state->setValue("BusMonitor/address", edtAddress->text());
+    state->setValue("BusMonitor/verdict", cmbVerdict->currentIndex());
+    state->setValue("BusMonitor/raw", chkRaw->isChecked());
 }
 
 // Deleted with the main window, after its link: nothing to take back then.
@@ -292,6 +309,7 @@ void TfrmBusMonitor::closeEvent(QCloseEvent* event) {
     // Closed, the monitor costs the link nothing: the observer goes away until it is shown again.
     if (attach_) attach_(nullptr);
     tmrRefresh->stop();
+    SaveState();
     QWidget::closeEvent(event);
 }
 
@@ -374,8 +392,9 @@ void TfrmBusMonitor::btSaveCsvClick() {
 }
 
 void TfrmBusMonitor::Save(bool csv) {
-    const QString path = csv ? dialogs().saveFile(this, "bus.csv", "CSV files (*.csv)")
-                             : dialogs().saveFile(this, "bus.txt", "Text files (*.txt)");
+    const QString path =
+        csv ? SaveFileIn(FileKind::Recordings, this, "bus.csv", "CSV files (*.csv)")
+            : SaveFileIn(FileKind::Recordings, this, "bus.txt", "Text files (*.txt)");
     if (path.isEmpty()) return;
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {

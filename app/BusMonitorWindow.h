@@ -66,6 +66,8 @@ class TfrmBusMonitor : public QWidget {
 
     odel::bus::BusMonitor& monitor() { return monitor_; }
     ExchangeModel* model() const { return model_; }
+    // Writes the window's place, filters and raw setting to the saved state.
+    void SaveState();
 
     QCheckBox* chkRaw;
     QLineEdit* edtAddress;

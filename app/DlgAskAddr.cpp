@@ -18,6 +18,12 @@ TfrmDlgAskAddr::TfrmDlgAskAddr(QWidget* parent) : QDialog(parent) {
     EditAddr = new QLineEdit("0", this);
     EditAddr->setObjectName("EditAddr");
     EditAddr->setMaxLength(3);
+    // Optional: where the search stops; left at 255 it searches to the end as always.
+    auto* endLabel = new QLabel("End address (optional, up to 255)", this);
+    endLabel->setObjectName("LabelEndAddr");
+    EditEndAddr = new QLineEdit("255", this);
+    EditEndAddr->setObjectName("EditEndAddr");
+    EditEndAddr->setMaxLength(3);
     BitBtnOK = new QPushButton("OK", this);
     BitBtnOK->setObjectName("BitBtnOK");
     BitBtnOK->setDefault(true);
@@ -33,6 +39,8 @@ TfrmDlgAskAddr::TfrmDlgAskAddr(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(EditAddr);
+    layout->addWidget(endLabel);
+    layout->addWidget(EditEndAddr);
     layout->addLayout(buttons);
     setFixedSize(sizeHint());
 }
@@ -47,7 +55,17 @@ void TfrmDlgAskAddr::BitBtnOKClick() {
         EditAddr->setText("0");
         return;
     }
+    int end = 255;
+    if (!EditEndAddr->text().trimmed().isEmpty()) {
+        end = EditEndAddr->text().trimmed().toInt(&ok, 10);
+        if (!ok || end < value || end > 255) {
+            dialogs().error("Please input an end address between the start address and 255!");
+            EditEndAddr->setText("255");
+            return;
+        }
+    }
     startAddr_ = value;
+    endAddr_ = end;
     accept();
 }
 

@@ -1,4 +1,4 @@
-// Asks for the address the bus search starts at (0..255, decimal).
+// Asks for the address the bus search starts at (0..255, decimal), and where it may stop.
 #pragma once
 
 #include <QDialog>
@@ -14,10 +14,12 @@ class TfrmDlgAskAddr : public QDialog {
     explicit TfrmDlgAskAddr(QWidget* parent = nullptr);
 
     QLineEdit* EditAddr;
+    QLineEdit* EditEndAddr;
     QPushButton* BitBtnOK;
     QPushButton* BitBtnCancel;
 
     int StartAddr() const { return startAddr_; }
+    int EndAddr() const { return endAddr_; }
 
   public Q_SLOTS:
     void BitBtnOKClick();
@@ -25,6 +27,7 @@ class TfrmDlgAskAddr : public QDialog {
 
   private:
     int startAddr_ = 0;
+    int endAddr_ = 255;
 };
 
 }  // namespace odel::ui

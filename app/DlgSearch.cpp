@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "app/KnownBus.h"
 #include "app/SearchAnimation.h"
 #include "app/TreeImages.h"
 #include "device/BusProbe.h"
@@ -58,9 +59,10 @@ TfrmDlgSearch::TfrmDlgSearch(QWidget* parent) : QDialog(parent) {
 
 TfrmDlgSearch::~TfrmDlgSearch() = default;
 
-void TfrmDlgSearch::SetStartAddr(odel::SerialPort* link, int startAddress, QTreeWidget* tree) {
+void TfrmDlgSearch::SetStartAddr(odel::SerialPort* link, int startAddress, QTreeWidget* tree,
+                                 int endAddress) {
     link_ = link;
-    probe_ = std::make_unique<odel::BusSearch>(link, startAddress);
+    probe_ = std::make_unique<odel::BusSearch>(link, startAddress, endAddress);
     tree_ = tree;
     portNode_ = tree ? tree->currentItem() : nullptr;
     if (portNode_) qDeleteAll(portNode_->takeChildren());
@@ -85,21 +87,7 @@ void TfrmDlgSearch::Timer1Timer() {
     odel::ProbeNode found;
     bool progressed = false;
     if (probe_->ProbeNext(found, progressed)) {
-        auto* node =
-            new QTreeWidgetItem(portNode_, QStringList{QString::fromStdString(found.text)});
-        node->setData(0, kNodeDataRole, found.marker);
-        if (found.marker == 2) {
-            SetNodeImages(node, kImgModbus, kImgModbusSel);
-        } else if (found.mainUnit) {
-            SetNodeImages(node, kImgMainUnit, kImgMainUnitSel);
-            for (const std::string& slot : found.slotNodes) {
-                auto* s = new QTreeWidgetItem(node, QStringList{QString::fromStdString(slot)});
-                s->setData(0, kNodeDataRole, 0);
-                SetNodeImages(s, kImgSlot, kImgSlotSel);
-            }
-        } else {
-            SetNodeImages(node, kImgModule, kImgModuleSel);
-        }
+        AddModuleNode(portNode_, found);
         if (!portNode_->isExpanded()) portNode_->setExpanded(true);
     }
     if (progressed) ProgressBar1->setValue(ProgressBar1->value() + 1);

@@ -35,8 +35,10 @@ class TfrmDlgSearch : public QDialog {
     QPushButton* btnStop;
     QTimer* Timer1;
 
-    // Removes the old result of the selected port node and starts the probes.
-    void SetStartAddr(odel::SerialPort* link, int startAddress, QTreeWidget* tree);
+    // Removes the old result of the selected port node and starts the probes, from the start
+    // address up to the end address.
+    void SetStartAddr(odel::SerialPort* link, int startAddress, QTreeWidget* tree,
+                      int endAddress = 255);
     // True once the search has ended (finished or stopped).
     bool Finished() const { return finished_; }
 

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -16,6 +17,8 @@ TfrmHelp::TfrmHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
     btHelpForward->setObjectName("btHelpForward");
     btHelpHome = new QPushButton("&Home", this);
     btHelpHome->setObjectName("btHelpHome");
+    btHelpClose = new QPushButton("&Close", this);
+    btHelpClose->setObjectName("btHelpClose");
     tbHelp = new QTextBrowser(this);
     tbHelp->setObjectName("tbHelp");
     // Links stay inside this window; nothing is handed to another program.
@@ -27,6 +30,7 @@ TfrmHelp::TfrmHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
     buttons->addWidget(btHelpForward);
     buttons->addWidget(btHelpHome);
     buttons->addStretch(1);
+    buttons->addWidget(btHelpClose);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addWidget(tbHelp, 1);
@@ -39,6 +43,11 @@ TfrmHelp::TfrmHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(btHelpHome, &QPushButton::clicked, this, [this] { tbHelp->setSource(home_); });
     connect(tbHelp, &QTextBrowser::backwardAvailable, btHelpBack, &QPushButton::setEnabled);
     connect(tbHelp, &QTextBrowser::forwardAvailable, btHelpForward, &QPushButton::setEnabled);
+    connect(btHelpClose, &QPushButton::clicked, this, &QWidget::close);
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+    }
 }
 
 void TfrmHelp::ShowPage(const QUrl& page) {

@@ -21,6 +21,7 @@ class TfrmHelp : public QWidget {
     QPushButton* btHelpBack;
     QPushButton* btHelpForward;
     QPushButton* btHelpHome;
+    QPushButton* btHelpClose;  // Esc and Ctrl+W close the window too
     QTextBrowser* tbHelp;
 
   private:

@@ -14,13 +14,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "device/BusProbe.h"
 #include "device/SerialPort.h"
 #include "pages/frame/Dialogs.h"
+#include "pages/frame/SavedState.h"
 
 namespace odel::ui {
 
@@ -124,6 +127,31 @@ TfrmMTerminal::TfrmMTerminal(QWidget* parent) : QDialog(parent) {
 
     rdbIsSingleCommandClick();
     edtCommandLine->setFocus();
+
+    auto state = SavedState();
+    chkCheckSum->setChecked(state->value("Terminal/checksum", false).toBool());
+    history_ = state->value("Terminal/history").toStringList();
+    if (history_.size() > kHistorySize) history_ = history_.mid(history_.size() - kHistorySize);
+    historyPos_ = history_.size();
+}
+
+void TfrmMTerminal::saveState() {
+    auto state = SavedState();
+    state->setValue("Terminal/checksum", chkCheckSum->isChecked());
+    state->setValue("Terminal/history", history_);
+}
+
+void TfrmMTerminal::remember(const QString& line) {
+    if (history_.isEmpty() || history_.last() != line) history_ << line;
+    while (history_.size() > kHistorySize) history_.removeFirst();
+    historyPos_ = history_.size();
+}
+
+void TfrmMTerminal::walkHistory(int step) {
+    const int pos = std::clamp(historyPos_ + step, 0, static_cast<int>(history_.size()));
+    if (pos == historyPos_) return;
+    historyPos_ = pos;
+    edtCommandLine->setText(pos < history_.size() ? history_[pos] : QString());
 }
 
 // Padded by characters, so a byte above 0x7F (one character) keeps the columns.
@@ -144,6 +172,9 @@ void TfrmMTerminal::SendCommandLine(const QString& text) {
 void TfrmMTerminal::SendCommandBytes(const QByteArray& bytes) {
     if (!link_) return;
     odel::DrainLink(*link_);
+    // The drain ended on a read that waited out the time-out: the line is quiet, so the
+    // transaction below must not wait for it again inside the reply time it reports.
+    link_->SkipStaleWait();
     edtCommandStatus->setFocus();
     link_->SetChecksum(chkCheckSum->isChecked() ? 1 : 0);
     std::string command = bytes.toStdString() + "\r";
@@ -170,11 +201,14 @@ void TfrmMTerminal::SendCommandBytes(const QByteArray& bytes) {
     edtCommandStatus->appendPlainText(
         ReplyLogLine(reply, now.hour(), now.minute(), now.second(), elapsed));
     edtCommandLine->setFocus();
+    // Typing replaces the command just sent; Enter sends it again.
+    edtCommandLine->selectAll();
 }
 
 void TfrmMTerminal::btSendClick() {
     if (running_) return;  // a click that came in between two commands of a file
     if (rdbIsSingleCommand->isChecked()) {
+        remember(edtCommandLine->text());
         SendCommandLine(edtCommandLine->text());
         return;
     }
@@ -219,12 +253,18 @@ bool TfrmMTerminal::eventFilter(QObject* watched, QEvent* event) {
             edtCommandLineKeyDown(key);
             return true;
         }
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            walkHistory(key == Qt::Key_Up ? -1 : 1);
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }
 
 void TfrmMTerminal::edtCommandLineKeyDown(int key) {
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) SendCommandLine(edtCommandLine->text());
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
+    remember(edtCommandLine->text());
+    SendCommandLine(edtCommandLine->text());
 }
 
 void TfrmMTerminal::setRepeating(bool on) {
@@ -271,7 +311,7 @@ void TfrmMTerminal::btSaveToFileClick() {
 }
 
 void TfrmMTerminal::btFileBrowseClick() {
-    const QString path = dialogs().openFile(this, fileName_, kFileFilter);
+    const QString path = OpenFileIn(FileKind::TerminalCommands, this, fileName_, kFileFilter);
     if (path.isEmpty()) return;
     fileName_ = path;
     edtFileName->setText(path);
@@ -291,12 +331,14 @@ void TfrmMTerminal::rdbIsSingleCommandClick() {
 }
 
 void TfrmMTerminal::closeEvent(QCloseEvent* event) {
+    saveState();
     stopRun_ = true;
     tmrUpdate->stop();
     QDialog::closeEvent(event);
 }
 
 void TfrmMTerminal::done(int result) {
+    saveState();
     stopRun_ = true;
     repeating_ = false;
     tmrUpdate->stop();

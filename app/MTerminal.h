@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 
 class QCheckBox;
 class QIODevice;
@@ -27,6 +28,8 @@ class TfrmMTerminal : public QDialog {
     // Longest word taken from a command file: with its two checksum digits and the CR it must
     // fit the terminal's command line of 50 characters. Longer words are not sent.
     static constexpr int kMaxFileWord = 47;
+    // Command lines kept for Up/Down and saved between runs.
+    static constexpr int kHistorySize = 100;
 
     void SetLink(odel::SerialPort* link) { link_ = link; }
     void SendCommandLine(const QString& text);
@@ -76,12 +79,17 @@ class TfrmMTerminal : public QDialog {
     void edtCommandLineKeyDown(int key);
     void setRepeating(bool on);
     void refreshButtons();
+    void remember(const QString& line);
+    void walkHistory(int step);
+    void saveState();
 
     odel::SerialPort* link_ = nullptr;
     QString fileName_;
     bool repeating_ = false;  // between Continue Send and Stop
     bool running_ = false;    // a command file is being sent
     bool stopRun_ = false;    // Stop or a close came during the run
+    QStringList history_;     // oldest first
+    int historyPos_ = 0;      // history_.size() = the line being typed
 };
 
 }  // namespace odel::ui

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QCollator>
 #include <QComboBox>
@@ -9,10 +10,12 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSettings>
 #include <QSerialPortInfo>
 #include <QSplitter>
 #include <QToolBar>
@@ -32,6 +35,7 @@
 #include "app/DlgSearch.h"
 #include "app/HelpWindow.h"
 #include "app/Intro.h"
+#include "app/KnownBus.h"
 #include "app/MTerminal.h"
 #include "app/TreeImages.h"
 #include "app/TreeListing.h"
@@ -39,8 +43,10 @@
 #include "device/LinkTransport.h"
 #include "device/SerialPort.h"
 #include "pages/PageRegistry.h"
+#include "pages/frame/BusyCursor.h"
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/ModulePage.h"
+#include "pages/frame/SavedState.h"
 #include "pages/frame/StatusPanels.h"
 
 namespace odel::ui {
@@ -54,6 +60,32 @@ int levelOf(const QTreeWidgetItem* item) {
 
 // Longest time-out accepted from the COM settings page, in milliseconds.
 constexpr int kMaxTimeoutMs = 60000;
+
+// Why a port did not open, in words that say what to do; empty when there is nothing to add.
+QString OpenFailureReason(odel::SerialPort::OpenError why) {
+    using E = odel::SerialPort::OpenError;
+    switch (why) {
+        case E::NotPresent: return "no such device";
+        case E::NoPermission:
+            return "permission denied: add your user to the dialout group and log in again";
+        case E::Busy: return "busy: another program holds it";
+        case E::Refused: return "connection refused";
+        case E::NoAnswer: return "no answer from the device server";
+        case E::UnknownHost: return "unknown host";
+        case E::BadName: return "not a port name";
+        default: return {};
+    }
+}
+
+// A port given on the command line that cannot be opened now: listed greyed, the reason as tip.
+void SetPortUnavailable(QTreeWidgetItem* node, const QString& reason) {
+    node->setForeground(0, QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+    node->setToolTip(0, node->text(0) + ": " + reason);
+}
+void SetPortAvailable(QTreeWidgetItem* node) {
+    node->setData(0, Qt::ForegroundRole, QVariant());
+    node->setToolTip(0, node->text(0));
+}
 }  // namespace
 
 TfrmMain::TfrmMain(const QStringList& extraPorts, bool discoverPorts, QWidget* parent)
@@ -75,6 +107,9 @@ TfrmMain::TfrmMain(const QStringList& extraPorts, bool discoverPorts, QWidget* p
     treeviewModule->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     treeviewModule->header()->setStretchLastSection(false);
     treeviewModule->viewport()->installEventFilter(this);
+    treeviewModule->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(treeviewModule, &QWidget::customContextMenuRequested, this,
+            &TfrmMain::treeviewModuleContextMenu);
     treeviewModule->installEventFilter(this);
     auto* root = new QTreeWidgetItem(treeviewModule, QStringList{"PC"});
     root->setData(0, kNodeDataRole, 0);
@@ -102,16 +137,35 @@ TfrmMain::TfrmMain(const QStringList& extraPorts, bool discoverPorts, QWidget* p
     setStatusBar(statbarMain);
 
     buildCommands();
+    const QString stateNote = SetAsideCorruptState();
     resize(960, 640 + menuBar()->sizeHint().height() + ToolBar1->sizeHint().height() +
                     statbarMain->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    KeepOnScreen(this);
+    restoreSavedState();
 
     // Start-up: Save and Help only, the intro page, the ports, everything expanded.
     RefreshButton(true, false, false, false, false, false, true);
     ShowIntro();
     ScanComPort();
     treeviewModule->expandAll();
+    if (!stateNote.isEmpty()) ShowStatusMessage(stateNote);
+}
+
+void TfrmMain::restoreSavedState() {
+    RestoreWindowGeometry(this, "MainWindow");
+    const QByteArray splitter = SavedState()->value("MainWindow/splitter").toByteArray();
+    if (!splitter.isEmpty()) Splitter1->restoreState(splitter);
+}
+
+void TfrmMain::SaveState() {
+    SaveWindowGeometry(this, "MainWindow");
+    SavedState()->setValue("MainWindow/splitter", Splitter1->saveState());
+    if (busMonitor_ && busMonitor_->isVisible()) busMonitor()->SaveState();
+    // Node texts a page renamed after an address change are kept too.
+    QTreeWidgetItem* root = treeviewModule->topLevelItem(0);
+    for (int i = 0; i < root->childCount(); ++i) SaveKnownBus(root->child(i));
 }
 
 TfrmMain::~TfrmMain() {
@@ -170,12 +224,23 @@ void TfrmMain::buildCommands() {
     tools->addSeparator();
     menuAddNetworkPort = item(tools, "menuAddNetworkPort", "Add &Network Port...");
     menuBusMonitor = item(tools, "menuBusMonitor", "&Bus Monitor");
+    menuRecheck = item(tools, "menuRecheck", "&Re-check Known Modules");
     QMenu* help = menuBar()->addMenu("&Help");
     help->setObjectName("menuHelp");
     menuOnlineHelp = item(help, "menuOnlineHelp", "&Online Help");
     menuOnlineHelp->setIcon(ToolImage(6));
     help->addSeparator();
     menuAboutOdel = item(help, "menuAboutOdel", "&About ODEL Utility...");
+
+    // Shortcuts live on the menu items, so the menus show them.
+    menuOnlineHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    menuSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    menuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    menuSearch->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    menuTerminal->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    menuBusMonitor->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    menuDataScope->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    menuRecheck->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
 
     for (QAction* a : {tlbtnSave, menuSave})
         connect(a, &QAction::triggered, this, &TfrmMain::tlbtnSaveClick);
@@ -194,6 +259,7 @@ void TfrmMain::buildCommands() {
     connect(menuExit, &QAction::triggered, this, &TfrmMain::menuExitClick);
     connect(menuAboutOdel, &QAction::triggered, this, &TfrmMain::menuAboutOdelClick);
     connect(menuBusMonitor, &QAction::triggered, this, &TfrmMain::menuBusMonitorClick);
+    connect(menuRecheck, &QAction::triggered, this, &TfrmMain::menuRecheckClick);
     connect(menuAddNetworkPort, &QAction::triggered, this, &TfrmMain::menuAddNetworkPortClick);
 }
 
@@ -210,30 +276,46 @@ void TfrmMain::RefreshButton(bool save, bool search, bool terminal, bool dataSco
         pairs[i].first->setEnabled(on[i]);
         pairs[i].second->setEnabled(on[i]);
     }
+    // Re-check probes the remembered modules of the port node, where Search is allowed.
+    menuRecheck->setEnabled(search);
 }
 
 void TfrmMain::ShowStatusMessage(const QString& text) {
     statbarMain->setPanelText(0, text);
 }
 
-void TfrmMain::addPortNode(const QString& name) {
+void TfrmMain::addPortNode(const QString& name, bool keepUnavailable) {
     QTreeWidgetItem* root = treeviewModule->topLevelItem(0);
     for (int i = 0; i < root->childCount(); ++i)
         if (root->child(i)->text(0) == name) return;  // listed once
     // A port that opens, or that exists but is held by another program or forbidden, is listed.
     // A network port is listed as given: connecting would take the device server's port.
+    // A port the user named that cannot be opened at all is listed greyed, saying why.
     odel::SerialPort probe(name.toStdString());
+    QString unavailable;
     if (!odel::link::IsNetworkPortName(name.toStdString()) && !probe.Open()) {
         const auto why = probe.LastOpenError();
         if (why != odel::SerialPort::OpenError::Busy &&
-            why != odel::SerialPort::OpenError::NoPermission)
-            return;
+            why != odel::SerialPort::OpenError::NoPermission) {
+            if (!keepUnavailable) return;
+            unavailable = OpenFailureReason(why);
+            if (unavailable.isEmpty()) unavailable = "cannot be opened";
+        }
     }
     probe.Close();
     auto* node = new QTreeWidgetItem(root, QStringList{name});
     node->setToolTip(0, name);  // network names are often wider than the tree
     node->setData(0, kNodeDataRole, 0);
     SetNodeImages(node, kImgPort, kImgPortSel);
+    if (!unavailable.isEmpty()) SetPortUnavailable(node, unavailable);
+    LoadKnownBus(node);
+}
+
+QTreeWidgetItem* TfrmMain::portNodeNamed(const QString& name) const {
+    QTreeWidgetItem* root = treeviewModule->topLevelItem(0);
+    for (int i = 0; i < root->childCount(); ++i)
+        if (root->child(i)->text(0) == name) return root->child(i);
+    return nullptr;
 }
 
 void TfrmMain::ScanComPort() {
@@ -245,8 +327,11 @@ void TfrmMain::ScanComPort() {
         collator.setNumericMode(true);
         std::sort(names.begin(), names.end(), collator);
     }
-    names << extraPorts_;
     for (const QString& name : names) addPortNode(name);
+    for (const QString& name : extraPorts_) addPortNode(name, true);
+    // The network ports added in earlier runs, listed again without connecting.
+    for (const QString& name : SavedState()->value("NetworkPorts").toStringList())
+        addPortNode(name);
 }
 
 void TfrmMain::RefreshComPort(const QString& portName) {
@@ -263,9 +348,14 @@ void TfrmMain::RefreshComPort(const QString& portName) {
             link_->SetLineSettingsNotice(
                 [this] { ShowStatusMessage("Baud rate is set on the device server"); });
         } else {
+            // The spec's message, and on a second line what went wrong.
+            const QString reason = OpenFailureReason(port->LastOpenError());
             port.reset();
-            dialogs().error("Open " + portName + " failed!");
+            dialogs().error("Open " + portName + " failed!" +
+                            (reason.isEmpty() ? QString() : "\n" + reason));
         }
+        // A greyed port that opens now looks like any other.
+        if (QTreeWidgetItem* node = portNodeNamed(portName); node && link_) SetPortAvailable(node);
     }
 }
 
@@ -291,6 +381,7 @@ void TfrmMain::ShowComSet() {
 }
 
 void TfrmMain::ShowCOMForm(const QString& portName) {
+    const odel::SerialPort* before = link_.get();
     RefreshComPort(portName);
     if (!link_) return;
     ShowComSet();
@@ -299,8 +390,17 @@ void TfrmMain::ShowCOMForm(const QString& portName) {
     int baud = 0;
     std::uint8_t dataBits = 0, parity = 0, stopBits = 0;
     link_->GetLineSettings(baud, dataBits, parity, stopBits);
+    int timeout = link_->GetTimeout();
+    // A port opened just now offers the settings last used on it; like any edit on the page
+    // they reach the link when Search or Terminal starts.
+    if (link_.get() != before) {
+        auto state = SavedState();
+        const QString key = "Ports/" + PortKey(portName);
+        baud = state->value(key + "/baud", baud).toInt();
+        timeout = state->value(key + "/timeout", timeout).toInt();
+    }
     frmComSet_->ComboBoxBaudRate->setCurrentIndex(TfrmComSet::BaudIndex(baud));
-    frmComSet_->EditTimeOut->setText(QString::asprintf("%d", link_->GetTimeout()));
+    frmComSet_->EditTimeOut->setText(QString::asprintf("%d", timeout));
     // On a raw network link the chosen rate cannot reach the device: say so when it is chosen.
     connect(frmComSet_->ComboBoxBaudRate, &QComboBox::currentIndexChanged, frmComSet_, [this] {
         if (link_ && !link_->LineSettingsReachDevice())
@@ -314,7 +414,8 @@ void TfrmMain::ApplyComSettings() {
     // A rate typed by hand matches no item and counts as 9600.
     int index = combo->currentIndex();
     if (index >= 0 && combo->currentText() != combo->itemText(index)) index = -1;
-    link_->SetLineSettings(TfrmComSet::BaudOfIndex(index), 8, 0, 0);
+    const int baud = TfrmComSet::BaudOfIndex(index);
+    link_->SetLineSettings(baud, 8, 0, 0);
 
     bool ok = false;
     int timeout = frmComSet_->EditTimeOut->text().toInt(&ok, 10);
@@ -325,6 +426,10 @@ void TfrmMain::ApplyComSettings() {
         timeout = 80;
     }
     link_->SetTimeout(timeout);
+    auto state = SavedState();
+    const QString key = "Ports/" + PortKey(QString::fromStdString(link_->GetPortName()));
+    state->setValue(key + "/baud", baud);
+    state->setValue(key + "/timeout", timeout);
 }
 
 void TfrmMain::ReleaseAllForm() {
@@ -410,7 +515,9 @@ void TfrmMain::treeviewModuleMouseDown(Qt::MouseButton button, const QPoint& pos
             case 2:
                 ReleaseAllForm();
                 RefreshComPort(item->parent()->text(0));
-                if (link_) {
+                if (link_ && !confirmKnownNode(item)) {
+                    RefreshButton(true, false, false, false, false, false, true);
+                } else if (link_) {
                     RefreshButton(true, false, false, false, true, true, true);
                     ShowModuleForm(2);
                 } else {
@@ -420,7 +527,9 @@ void TfrmMain::treeviewModuleMouseDown(Qt::MouseButton button, const QPoint& pos
             default:
                 ReleaseAllForm();
                 RefreshComPort(item->parent()->parent()->text(0));
-                if (link_) {
+                if (link_ && !confirmKnownNode(item)) {
+                    RefreshButton(true, false, false, false, false, false, true);
+                } else if (link_) {
                     RefreshButton(true, false, false, false, false, false, true);
                     ShowModuleForm(3);
                 } else {
@@ -466,7 +575,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmMain::tlbtnSaveClick() {
-    const QString path = dialogs().saveFile(this, "ODEL.txt", "ODEL.txt (*.txt)");
+    const QString path = SaveFileIn(FileKind::TreeListings, this, "ODEL.txt", "ODEL.txt (*.txt)");
     if (path.isEmpty()) return;
     if (!SaveTreeListing(treeviewModule, path))
         dialogs().messageBox("Error when opening file", "Message");
@@ -475,20 +584,74 @@ void TfrmMain::tlbtnSaveClick() {
 void TfrmMain::tlbtnSearchClick() {
     if (!link_) return;
     ApplyComSettings();
-    int start = 0;
+    int start = 0, end = 255;
     {
         TfrmDlgAskAddr ask(this);
         if (dialogs().exec(&ask) != QDialog::Accepted) return;
         start = ask.StartAddr();
+        end = ask.EndAddr();
     }
     odel::DrainLink(*link_);
     ShowStatusMessage("Searcing modules, please wait a moment...");
+    QTreeWidgetItem* port = treeviewModule->currentItem();
     {
         TfrmDlgSearch search(this);
-        search.SetStartAddr(link_.get(), start, treeviewModule);
+        search.SetStartAddr(link_.get(), start, treeviewModule, end);
         dialogs().exec(&search);
     }
     ShowStatusMessage("");
+    if (port && levelOf(port) == 1) SaveKnownBus(port);
+}
+
+void TfrmMain::menuRecheckClick() {
+    QTreeWidgetItem* port = treeviewModule->currentItem();
+    if (!link_ || !port || levelOf(port) != 1) return;
+    ApplyComSettings();
+    odel::DrainLink(*link_);
+    int found = 0, changed = 0, gone = 0;
+    {
+        BusyCursor busy;
+        ShowStatusMessage("Re-checking known modules...");
+        for (int i = 0; i < port->childCount(); ++i) {
+            switch (RecheckNode(link_.get(), port->child(i))) {
+                case Recheck::Found: ++found; break;
+                case Recheck::Changed: ++changed; break;
+                case Recheck::Gone: ++gone; break;
+            }
+            // Each node shows its answer as it comes; clicks wait until the end.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        }
+    }
+    port->setExpanded(true);
+    SaveKnownBus(port);
+    ShowStatusMessage(QString("Re-check: %1 found, %2 changed, %3 gone")
+                          .arg(found)
+                          .arg(changed)
+                          .arg(gone));
+}
+
+bool TfrmMain::confirmKnownNode(QTreeWidgetItem*& item) {
+    QTreeWidgetItem* module = levelOf(item) == 3 ? item->parent() : item;
+    if (CheckOf(module) == NodeCheck::Checked) return true;
+    const QString slotText = item == module ? QString() : item->text(0);
+    odel::DrainLink(*link_);
+    if (RecheckNode(link_.get(), module) == Recheck::Gone) {
+        treeviewModule->setCurrentItem(module);
+        ShowStatusMessage(module->text(0) + " did not answer");
+        SaveKnownBus(module->parent());
+        return false;
+    }
+    SaveKnownBus(module->parent());
+    if (slotText.isEmpty()) return true;
+    // The slot list was read again: the clicked slot must still be there.
+    for (int n = 0; n < module->childCount(); ++n) {
+        if (module->child(n)->text(0) != slotText) continue;
+        item = module->child(n);
+        treeviewModule->setCurrentItem(item);
+        return true;
+    }
+    treeviewModule->setCurrentItem(module);
+    return false;
 }
 
 void TfrmMain::tlbtnTerminalClick() {
@@ -526,6 +689,7 @@ bool TfrmMain::askExit() {
 
 void TfrmMain::menuExitClick() {
     if (!askExit()) return;
+    SaveState();
     ReleaseResource();
     exitConfirmed_ = true;
     close();
@@ -538,6 +702,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
+        SaveState();
         ReleaseResource();
         exitConfirmed_ = true;
     }
@@ -567,11 +732,36 @@ void TfrmMain::showPortPage(QTreeWidgetItem* item) {
         RefreshButton(true, false, false, false, false, false, true);
 }
 
+void TfrmMain::treeviewModuleContextMenu(const QPoint& pos) {
+    QTreeWidgetItem* item = treeviewModule->itemAt(pos);
+    if (!item || levelOf(item) != 1) return;
+    QMenu menu(this);
+    QAction* recheck = menu.addAction("Re-check Known Modules");
+    recheck->setObjectName("menuRecheckPort");
+    recheck->setEnabled(item->childCount() > 0);
+    if (menu.exec(treeviewModule->viewport()->mapToGlobal(pos)) == recheck) RecheckPort(item);
+}
+
+void TfrmMain::RecheckPort(QTreeWidgetItem* portNode) {
+    // The port's own view first, as a click on it gives, so its link and settings are in force.
+    if (treeviewModule->currentItem() != portNode || !frmComSet_) {
+        treeviewModule->setCurrentItem(portNode);
+        showPortPage(portNode);
+        statbarMain->setPanelText(1, "0");
+    }
+    if (link_) menuRecheckClick();
+}
+
 void TfrmMain::menuAddNetworkPortClick() {
     TfrmDlgNetPort ask(this);
     if (dialogs().exec(&ask) != QDialog::Accepted) return;
     const QString name = ask.PortName();
     addPortNode(name);
+    {
+        auto state = SavedState();
+        QStringList known = state->value("NetworkPorts").toStringList();
+        if (!known.contains(name)) state->setValue("NetworkPorts", known << name);
+    }
     QTreeWidgetItem* root = treeviewModule->topLevelItem(0);
     for (int i = 0; i < root->childCount(); ++i) {
         QTreeWidgetItem* node = root->child(i);
@@ -589,7 +779,11 @@ void TfrmMain::menuBusMonitorClick() {
         busMonitor_ = new TfrmBusMonitor([this](odel::TrafficObserver* o) { SetLinkObserver(o); },
                                          [this] { return link_.get(); }, this);
         busMonitor_->setAttribute(Qt::WA_QuitOnClose, false);
-        busMonitor_->move(frameGeometry().topRight() + QPoint(8, 0));
+        if (!RestoreWindowGeometry(busMonitor_, "BusMonitor")) {
+            // Beside the main window where the screen has room, else inside the screen.
+            busMonitor_->move(frameGeometry().topRight() + QPoint(8, 0));
+            KeepOnScreen(busMonitor_);
+        }
     }
     busMonitor_->show();
     busMonitor_->raise();

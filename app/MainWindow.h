@@ -62,6 +62,7 @@ class TfrmMain : public QMainWindow {
     QAction* menuAboutOdel;
     QAction* menuBusMonitor;
     QAction* menuAddNetworkPort;
+    QAction* menuRecheck;
 
     void RefreshButton(bool save, bool search, bool terminal, bool dataScope, bool saveConf,
                        bool loadConf, bool help);
@@ -79,6 +80,8 @@ class TfrmMain : public QMainWindow {
     void ReleaseResource();
     // Applies the COM settings page (baud rate, time-out) to the current link.
     void ApplyComSettings();
+    // Writes the window's place and splitter to the saved state (done when the program exits).
+    void SaveState();
 
     // The tree's mouse-down handler; pos in viewport coordinates.
     void treeviewModuleMouseDown(Qt::MouseButton button, const QPoint& pos);
@@ -108,6 +111,11 @@ class TfrmMain : public QMainWindow {
     void menuBusMonitorClick();
     // Asks for a device server, lists its port under "PC" and selects it.
     void menuAddNetworkPortClick();
+    // Probes only the remembered modules of the selected port node and marks each node as
+    // found, changed or gone.
+    void menuRecheckClick();
+    // The port node's context-menu command: selects the port, then re-checks it.
+    void RecheckPort(QTreeWidgetItem* portNode);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -115,8 +123,15 @@ class TfrmMain : public QMainWindow {
 
   private:
     void buildCommands();
+    void restoreSavedState();
     void placePage(QWidget* page);
-    void addPortNode(const QString& name);
+    // keepUnavailable: a port the user named is listed greyed when it cannot be opened.
+    void addPortNode(const QString& name, bool keepUnavailable = false);
+    QTreeWidgetItem* portNodeNamed(const QString& name) const;
+    // A module (or slot) node not checked in this run is probed first; false when it is gone
+    // or the clicked slot is no longer there. item may be replaced by the slot read anew.
+    bool confirmKnownNode(QTreeWidgetItem*& item);
+    void treeviewModuleContextMenu(const QPoint& pos);
     // What selecting a port node does: its COM settings page on a freshly checked link.
     void showPortPage(QTreeWidgetItem* item);
     bool askExit();

@@ -16,6 +16,7 @@
 #include "device/ModuleBase.h"
 #include "pages/frame/ConfFile.h"
 #include "pages/frame/Dialogs.h"
+#include "pages/frame/SavedState.h"
 #include "pages/frame/GeneralSettingGroup.h"
 #include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
@@ -294,7 +295,7 @@ void PageFrame::renameSelectedNode(const QString& text) {
 // ---- settings file ----
 
 void PageFrame::SaveConfiguration() {
-    const QString path = dialogs().saveFile(this, defaultConfFileName(caption_), kConfFilter);
+    const QString path = SaveFileIn(FileKind::SettingsFiles, this, defaultConfFileName(caption_), kConfFilter);
     if (path.isEmpty()) return;
     QFile file(path);
     if (!openFileOrSay(file, QIODevice::WriteOnly | QIODevice::Truncate)) return;
@@ -306,7 +307,7 @@ void PageFrame::SaveConfiguration() {
 
 void PageFrame::LoadConfiguration() {
     stopPolling();
-    const QString path = dialogs().openFile(this, defaultConfFileName(caption_), kConfFilter);
+    const QString path = OpenFileIn(FileKind::SettingsFiles, this, defaultConfFileName(caption_), kConfFilter);
     if (!path.isEmpty()) {
         QFile file(path);
         if (openFileOrSay(file, QIODevice::ReadOnly)) {

@@ -14,6 +14,7 @@
 
 #include "device/Module8600.h"
 #include "pages/frame/Dialogs.h"
+#include "pages/frame/SavedState.h"
 #include "pages/frame/StatusPanels.h"
 #include "pages/main_unit/Unitmdownload.h"
 
@@ -232,8 +233,9 @@ void TfrmM8600::ButtonUpdateClick() {
 
 void TfrmM8600::ButtonDownloadClick() {
     if (!InitMode || !identified_) return;
-    const QString file = dialogs().openFileTitled(this, "Open firmware to download", "*.img",
-                                                  "Firmware files (*.img);;All files (*.*)");
+    const QString file = OpenFileIn(FileKind::FirmwareImages, this, "*.img",
+                                    "Firmware files (*.img);;All files (*.*)",
+                                    "Open firmware to download");
     if (file.isEmpty()) return;
     auto download = std::make_unique<TfrmMDownload>(this);
     download->SetupDownload(link_, moduleName_, file, firmwareVersion_);

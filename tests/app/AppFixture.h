@@ -15,6 +15,7 @@
 #include "app/MainWindow.h"
 #include "app/TreeImages.h"
 #include "common/RecordingDialogs.h"
+#include "common/ScratchConfig.h"
 #include "pages/frame/Pause.h"
 #include "pages/frame/StatusPanels.h"
 #include "sim/SimBus.h"
@@ -23,6 +24,7 @@ namespace odel::test {
 
 class AppFixture : public ::testing::Test {
   protected:
+    ScratchConfig scratch;  // before any window reads saved state
     void SetUp() override {
         ASSERT_TRUE(bus.start()) << bus.error();
         odel::ui::setPauseHandler([](int) {});

@@ -92,7 +92,7 @@ TEST_F(MainWindowTest, EnablingFollowsTheClickedLevel) {
     EXPECT_EQ(commands(), kModuleNoLink);
     click(slot);
     EXPECT_EQ(commands(), kModuleNoLink);
-    const QString failed = "Open " + port() + " failed!";
+    const QString failed = "Open " + port() + " failed!\nbusy: another program holds it";
     EXPECT_EQ(rec.texts("error"), (QStringList{failed, failed, failed}));
     EXPECT_EQ(win->link(), nullptr);
     EXPECT_EQ(win->shownPage(), nullptr);
@@ -107,11 +107,22 @@ TEST(MainWindowPorts, BusyPortIsListedAndGivesTheOpenError) {
     const QString path = QString::fromStdString(bus.slavePath());
     odel::ui::TfrmMain win(QStringList{path, "/dev/odel-no-such-port"}, false);
     QTreeWidgetItem* root = win.treeviewModule->topLevelItem(0);
-    ASSERT_EQ(root->childCount(), 1);  // the missing port is not listed
+    // The missing port the user named is listed too, greyed, with the reason as its tip.
+    ASSERT_EQ(root->childCount(), 2);
     EXPECT_EQ(root->child(0)->text(0), path);
+    QTreeWidgetItem* missing = root->child(1);
+    EXPECT_EQ(missing->text(0), "/dev/odel-no-such-port");
+    EXPECT_EQ(missing->toolTip(0), "/dev/odel-no-such-port: no such device");
+    EXPECT_EQ(missing->foreground(0).color(),
+              QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+    EXPECT_EQ(root->child(0)->toolTip(0), path);
     win.treeviewModule->setCurrentItem(root->child(0));
     win.ShowCOMForm(path);
-    EXPECT_EQ(rec.texts("error"), QStringList{"Open " + path + " failed!"});
+    win.treeviewModule->setCurrentItem(missing);
+    win.ShowCOMForm(missing->text(0));
+    EXPECT_EQ(rec.texts("error"),
+              (QStringList{"Open " + path + " failed!\nbusy: another program holds it",
+                           "Open /dev/odel-no-such-port failed!\nno such device"}));
     EXPECT_EQ(win.link(), nullptr);
     EXPECT_EQ(win.frmComSet(), nullptr);
 }

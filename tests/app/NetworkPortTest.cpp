@@ -164,7 +164,7 @@ TEST_F(NetworkPortTest, AddNetworkPortListsTheServerAndOpensIt) {
     win->menuAddNetworkPort->trigger();
     ASSERT_EQ(root()->childCount(), 4);
     EXPECT_EQ(node(3)->text(0), "tcp://localhost:1");
-    EXPECT_EQ(rec.texts("error"), QStringList{"Open tcp://localhost:1 failed!"});
+    EXPECT_EQ(rec.texts("error"), QStringList{"Open tcp://localhost:1 failed!\nconnection refused"});
     EXPECT_EQ(win->link(), nullptr);
 }
 

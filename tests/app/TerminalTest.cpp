@@ -12,6 +12,8 @@
 #include "app/ComSet.h"
 #include "app/MTerminal.h"
 #include "device/SerialPort.h"
+#include "pages/frame/SavedState.h"
+#include <QSettings>
 
 using odel::test::AppFixture;
 using odel::ui::TfrmMTerminal;
@@ -285,4 +287,66 @@ TEST(TerminalFileWords, WordsAreReadOneByOneAndOverlongOnesCut) {
     ASSERT_TRUE(TfrmMTerminal::ReadFileWord(buffer, word));
     EXPECT_EQ(word, "$03M");
     EXPECT_FALSE(TfrmMTerminal::ReadFileWord(buffer, word));
+}
+
+// The drain before each command must not make the timed part wait for a quiet line: an instant
+// reply is logged as instant and a time-out as one time-out, not two.
+TEST_F(TerminalTest, ReplyTimeCountsOnlyTheTransaction) {
+    win->frmComSet()->EditTimeOut->setText("300");
+    terminal([&](TfrmMTerminal* t) {
+        int instant = 0, timeout = 0;
+        for (const char* command : {"$01M", "$01M", "$7EM"}) {
+            t->edtCommandLine->setText(command);
+            QTest::keyClick(t->edtCommandLine, Qt::Key_Return);
+            const QStringList lines = log(t);
+            const int ms = checkPair(lines[lines.size() - 2], lines.last(), command,
+                                     QString(command) == "$7EM" ? "Timeout!" : "!017352R");
+            (QString(command) == "$7EM" ? timeout : instant) = ms;
+        }
+        EXPECT_LT(instant, 30);
+        EXPECT_GE(timeout, 300);
+        EXPECT_LT(timeout, 450);
+    });
+}
+
+// After a send the line is selected (typing replaces it, Enter sends it again); Up and Down walk
+// the history, which with the checksum box survives the dialog and is capped at 100 lines.
+TEST_F(TerminalTest, CommandLineSelectionHistoryAndSavedState) {
+    terminal([&](TfrmMTerminal* t) {
+        QTest::keyClicks(t->edtCommandLine, "$01M");
+        QTest::keyClick(t->edtCommandLine, Qt::Key_Return);
+        EXPECT_EQ(t->edtCommandLine->selectedText(), "$01M");
+        QTest::keyClick(t->edtCommandLine, Qt::Key_Return);  // again, same text
+        EXPECT_EQ(t->edtResponse->text(), "!017352R");
+        QTest::keyClicks(t->edtCommandLine, "$012");  // replaces the selection
+        EXPECT_EQ(t->edtCommandLine->text(), "$012");
+        QTest::keyClick(t->edtCommandLine, Qt::Key_Return);
+        QTest::keyClick(t->edtCommandLine, Qt::Key_Up);
+        EXPECT_EQ(t->edtCommandLine->text(), "$012");
+        QTest::keyClick(t->edtCommandLine, Qt::Key_Up);
+        EXPECT_EQ(t->edtCommandLine->text(), "$01M");  // a repeated line is kept once
+        QTest::keyClick(t->edtCommandLine, Qt::Key_Up);
+        EXPECT_EQ(t->edtCommandLine->text(), "$01M");  // the oldest stays
+        QTest::keyClick(t->edtCommandLine, Qt::Key_Down);
+        QTest::keyClick(t->edtCommandLine, Qt::Key_Down);
+        EXPECT_EQ(t->edtCommandLine->text(), "");
+        t->chkCheckSum->setChecked(true);
+        QTest::mouseClick(t->btExit, Qt::LeftButton);
+    });
+    terminal([&](TfrmMTerminal* t) {
+        EXPECT_TRUE(t->chkCheckSum->isChecked());
+        QTest::keyClick(t->edtCommandLine, Qt::Key_Up);
+        EXPECT_EQ(t->edtCommandLine->text(), "$012");
+        QTest::mouseClick(t->btExit, Qt::LeftButton);
+    });
+    // A longer saved history (an older run, a hand edit) is cut to its last 100 lines.
+    {
+        QStringList lines;
+        for (int i = 0; i < 150; ++i) lines << QString::asprintf("$%02X2", i);
+        odel::ui::SavedState()->setValue("Terminal/history", lines);
+    }
+    terminal([&](TfrmMTerminal* t) {
+        for (int i = 0; i < 101; ++i) QTest::keyClick(t->edtCommandLine, Qt::Key_Up);
+        EXPECT_EQ(t->edtCommandLine->text(), "$322");  // line 50 of 0..149
+    });
 }

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "common/RecordingDialogs.h"
+#include "common/ScratchConfig.h"
 #include "device/SerialPort.h"
 #include "pages/frame/ModulePage.h"
 #include "pages/frame/Pause.h"
@@ -59,6 +60,7 @@ class PageTest : public ::testing::Test {
     }
 
   protected:
+    ScratchConfig scratch;  // before any window reads saved state
     void SetUp() override {
         odel::ui::setPauseHandler([this](int ms) { pauses.push_back(ms); });
         portNode = new QTreeWidgetItem(&tree, QStringList{"/dev/ttySIM"});
