@@ -158,11 +158,12 @@ int RunLog(odel::SerialPort& link, const LogOptions& o) {
     sc::Sampler sampler(&link);
     for (const auto& w : wanted) sampler.Add(w.info, w.inputs);
 
+    if (o.startTaker && !o.startTaker()) return kUsage;
     sc::CsvWriter writer;
     const std::string where = o.output.empty() ? std::string("standard output") : o.output;
-    if (o.output.empty()) {
+    if (o.csv && o.output.empty()) {
         writer.Attach(STDOUT_FILENO);
-    } else if (!writer.Open(o.output)) {
+    } else if (o.csv && !writer.Open(o.output)) {
         std::cerr << "odelctl: " << o.output << ": " << writer.ErrorText() << "\n";
         return kUsage;
     }
@@ -174,7 +175,7 @@ int RunLog(odel::SerialPort& link, const LogOptions& o) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 
-    if (!writer.WriteHeader(sampler.Columns())) {
+    if (o.csv && !writer.WriteHeader(sampler.Columns())) {
         std::cerr << "odelctl: " << where << ": " << writer.ErrorText() << "\n";
         return kFailed;
     }
@@ -188,11 +189,12 @@ int RunLog(odel::SerialPort& link, const LogOptions& o) {
         if (o.maxSweeps && sweeps >= o.maxSweeps) break;
         if (o.durationMs && clock::now() >= end) break;
         const sc::SweepRecord record = sampler.Sweep();
-        if (!writer.WriteSweep(record)) {
+        if (o.csv && !writer.WriteSweep(record)) {
             std::cerr << "odelctl: " << where << ": " << writer.ErrorText()
                       << "; recording stopped\n";
             return kFailed;
         }
+        if (o.takeSweep) o.takeSweep(record);
         for (std::size_t k = 0; k < sampler.Status().size(); ++k) {
             const sc::ModuleStatus& s = sampler.Status()[k];
             if (s.lastOk == answering[k]) continue;

@@ -1,6 +1,7 @@
 // odelctl log: the Data Scope's sampling without a window, CSV to stdout or a file.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,9 @@ class App;
 }
 namespace odel {
 class SerialPort;
+}
+namespace odel::scope {
+struct SweepRecord;
 }
 
 namespace odelctl {
@@ -23,6 +27,11 @@ struct LogOptions {
     long long intervalMs = 1000;
     long long durationMs = 0;  // 0: no limit
     long long maxSweeps = 0;   // 0: no limit
+    // Another taker of the sweeps (the MQTT publisher): started once the inputs are found and
+    // before anything is written (false: exit 2), then given every sweep after its CSV row.
+    std::function<bool()> startTaker;
+    std::function<void(const odel::scope::SweepRecord&)> takeSweep;
+    bool csv = true;  // false: no CSV, not even on stdout
 };
 
 void AddLogOptions(CLI::App* cmd, LogOptions& o);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/LogCommand.h"
+#include "cli/MqttLog.h"
 #include "device/BusDecoder.h"
 #include "device/BusMonitor.h"
 #include "device/BusProbe.h"
@@ -261,12 +262,22 @@ int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::str
     return kOk;
 }
 
-int CmdLog(const LinkOptions& o, odelctl::LogOptions& log) {
+int CmdLog(const LinkOptions& o, odelctl::LogOptions& log, const odelctl::MqttLogOptions& mqtt) {
     const std::string problem = odelctl::CheckLogOptions(log);
     if (!problem.empty()) throw UsageError{problem};
+    odelctl::MqttLog publisher;
+    if (!mqtt.url.empty()) {
+        const std::string bad = publisher.Prepare(mqtt, o.port);
+        if (!bad.empty()) throw UsageError{bad};
+        log.csv = !log.output.empty();
+        log.startTaker = [&publisher] { return publisher.Start(); };
+        log.takeSweep = [&publisher](const odel::scope::SweepRecord& r) { publisher.Publish(r); };
+    }
     auto link = OpenLink(o);
     if (!link) return kUsage;
-    return odelctl::RunLog(*link, log);
+    const int rc = odelctl::RunLog(*link, log);
+    publisher.Stop();
+    return rc;
 }
 
 }  // namespace
@@ -316,6 +327,8 @@ int main(int argc, char** argv) {
     AddLinkOptions(log, logLink);
     log->add_option("PORT", logLink.port, kPortHelp)->required();
     odelctl::AddLogOptions(log, logOptions);
+    odelctl::MqttLogOptions mqttOptions;
+    odelctl::AddMqttOptions(log, mqttOptions);
 
     try {
         app.parse(argc, argv);
@@ -334,7 +347,7 @@ int main(int argc, char** argv) {
         if (app.got_subcommand("ports")) return CmdPorts();
         if (app.got_subcommand("send")) return CmdSend(sendLink, checksum, lines);
         if (app.got_subcommand("search")) return CmdSearch(searchLink, from, to);
-        if (app.got_subcommand("log")) return CmdLog(logLink, logOptions);
+        if (app.got_subcommand("log")) return CmdLog(logLink, logOptions, mqttOptions);
         return CmdModbus(modbusLink, slave, action, argA, argB);
     } catch (const UsageError& e) {
         std::cerr << "odelctl: " << e.message << "\n";

@@ -3,7 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
+
+#include "scope/CsvWriter.h"
 
 namespace odel::mqtt {
 
@@ -166,24 +167,15 @@ std::string DroppedPayload(std::string_view time, unsigned long long count) {
     return "{\"t\": " + JsonString(time) + ", \"dropped\": " + std::to_string(count) + "}";
 }
 
-std::string IsoTime(std::chrono::system_clock::time_point when) {
-    using namespace std::chrono;
-    const auto ms = duration_cast<milliseconds>(when.time_since_epoch()).count();
-    std::time_t secs = static_cast<std::time_t>(ms / 1000);
-    long millis = static_cast<long>(ms % 1000);
-    if (millis < 0) {
-        millis += 1000;
-        --secs;
-    }
-    std::tm local{};
-    localtime_r(&secs, &local);
-    char stamp[40];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
-    const long offset = local.tm_gmtoff / 60;
-    char tail[48];
-    std::snprintf(tail, sizeof tail, ".%03ld%c%02ld:%02ld", millis, offset < 0 ? '-' : '+',
-                  (offset < 0 ? -offset : offset) / 60, (offset < 0 ? -offset : offset) % 60);
-    return std::string(stamp) + tail;
+std::vector<Message> SweepMessages(std::string_view site, std::string_view port,
+                                   const scope::SweepRecord& sweep) {
+    const std::string time = scope::IsoLocalTime(sweep.time);
+    std::vector<Message> out;
+    out.reserve(sweep.samples.size());
+    for (const auto& s : sweep.samples)
+        out.push_back({SampleTopic(site, port, s.address, s.model, s.input),
+                       SamplePayload(time, s.value, s.unit, s.ok)});
+    return out;
 }
 
 }  // namespace odel::mqtt

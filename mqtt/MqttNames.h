@@ -5,6 +5,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "scope/Sampler.h"
 
 namespace odel::mqtt {
 
@@ -47,7 +50,11 @@ std::string SamplePayload(std::string_view time, std::optional<double> value, st
 // {"t": "<time>", "dropped": <count>}
 std::string DroppedPayload(std::string_view time, unsigned long long count);
 
-// Local time, ISO 8601 with milliseconds and UTC offset: 2026-12-09T16:05:07.042+01:00.
-std::string IsoTime(std::chrono::system_clock::time_point when);
+// Topic and payload of every sample of a sweep, in record order, stamped with the sweep's time.
+struct Message {
+    std::string topic, payload;
+};
+std::vector<Message> SweepMessages(std::string_view site, std::string_view port,
+                                   const scope::SweepRecord& sweep);
 
 }  // namespace odel::mqtt

@@ -1,6 +1,8 @@
 #include "mqtt/MqttPublisher.h"
 
 #include <mosquitto.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +13,8 @@
 #include <fstream>
 #include <mutex>
 
+#include "scope/CsvWriter.h"
+
 namespace odel::mqtt {
 
 namespace {
@@ -20,10 +24,6 @@ using Clock = std::chrono::steady_clock;
 // Messages handed to the library and not yet acknowledged, at most.
 constexpr std::size_t kWindow = 64;
 constexpr const char* kSystemCaPath = "/etc/ssl/certs";
-
-struct Message {
-    std::string topic, payload;
-};
 
 struct Sent {
     int mid = 0;
@@ -208,7 +208,8 @@ struct Publisher::State {
         if (!o.droppedTopic.empty())
             pending.push_front(
                 {o.droppedTopic,
-                 DroppedPayload(IsoTime(std::chrono::system_clock::now()), droppedUnreported)});
+                 DroppedPayload(scope::IsoLocalTime(std::chrono::system_clock::now()),
+                                droppedUnreported)});
         droppedUnreported = 0;
     }
 
@@ -338,17 +339,10 @@ Publisher::~Publisher() {
 
 Publisher::StartResult Publisher::Start(std::string* error) {
     State& s = *state_;
-    std::string why;
-    if (s.o.url.tls) {
-        if (!s.o.caFile.empty() && !Readable(s.o.caFile, error, "CA file"))
-            return StartResult::Failed;
-        if (s.o.certFile.empty() != s.o.keyFile.empty()) {
-            *error = "a client certificate needs its key, and a key its certificate";
-            return StartResult::Failed;
-        }
-        if (!s.o.certFile.empty() && (!Readable(s.o.certFile, error, "certificate file") ||
-                                      !Readable(s.o.keyFile, error, "key file")))
-            return StartResult::Failed;
+    std::string why = CheckTlsFiles(s.o);
+    if (!why.empty()) {
+        *error = why;
+        return StartResult::Failed;
     }
     const auto attempt = s.Connect(&why);
     StartResult result = StartResult::Connected;
@@ -361,7 +355,12 @@ Publisher::StartResult Publisher::Start(std::string* error) {
         result = StartResult::Retrying;
     }
     // The first retry comes after the first back-off step; the worker owns the link from now on.
+    // It takes no signals: SIGTERM must wake the sampling thread's sleep.
+    sigset_t all, old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &old);
     worker_ = std::thread([state = state_] { state->Run(); });
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
     return result;
 }
 
@@ -410,6 +409,18 @@ PublisherStats Publisher::Stats() const {
     st.waiting = s.pending.size() + s.inflight.size();
     st.connected = s.connected;
     return st;
+}
+
+std::string CheckTlsFiles(const PublisherOptions& o) {
+    std::string error;
+    if (!o.url.tls) return error;
+    if (!o.caFile.empty() && !Readable(o.caFile, &error, "CA file")) return error;
+    if (o.certFile.empty() != o.keyFile.empty())
+        return "a client certificate needs its key, and a key its certificate";
+    if (!o.certFile.empty() && (!Readable(o.certFile, &error, "certificate file") ||
+                                !Readable(o.keyFile, &error, "key file")))
+        return error;
+    return error;
 }
 
 bool ReadSecretFile(const std::string& path, std::string* secret, std::string* error) {

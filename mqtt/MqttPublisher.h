@@ -73,6 +73,9 @@ class Publisher {
     std::thread worker_;
 };
 
+// Whether the CA, certificate and key files of an mqtts:// URL can be read; empty when they can.
+std::string CheckTlsFiles(const PublisherOptions& o);
+
 // Reads a secret (password) from the first line of a file; false with *error when unreadable.
 bool ReadSecretFile(const std::string& path, std::string* secret, std::string* error);
 

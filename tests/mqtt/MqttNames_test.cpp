@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "scope/CsvWriter.h"
+
 using namespace odel::mqtt;
 
 TEST(MqttNames, BrokerUrls) {
@@ -119,7 +121,8 @@ TEST(MqttNames, Payloads) {
     EXPECT_EQ(DroppedPayload(t, 7), R"({"t": "2026-12-09T16:05:07.042+01:00", "dropped": 7})");
 }
 
-TEST(MqttNames, IsoTimeInLocalTimeWithOffset) {
+// The time of every payload.
+TEST(MqttNames, IsoLocalTimeWithOffset) {
     const char* saved = std::getenv("TZ");
     const std::string old = saved ? saved : "";
     // 2026-12-09 10:00:00.042 UTC
@@ -133,7 +136,7 @@ TEST(MqttNames, IsoTimeInLocalTimeWithOffset) {
     for (const auto& [zone, text] : zones) {
         setenv("TZ", zone, 1);
         tzset();
-        EXPECT_EQ(IsoTime(when), text) << zone;
+        EXPECT_EQ(odel::scope::IsoLocalTime(when), text) << zone;
     }
     if (saved)
         setenv("TZ", old.c_str(), 1);
