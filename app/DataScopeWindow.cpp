@@ -1,5 +1,7 @@
 #include "app/DataScopeWindow.h"
 
+#include <time.h>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -21,6 +23,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -47,10 +50,22 @@ QString Number(double v) {
     return QString::number(v, 'g', 7);
 }
 
-constexpr int kRepaintMs = 200;
+constexpr int kRepaintMs = 200;  // the shortest time between two chart refreshes
 constexpr int kRateWindow = 10;  // sweeps the achieved rate is taken over
 
 }  // namespace
+
+double ThreadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+void ScopeChartView::paintEvent(QPaintEvent* event) {
+    const double started = ThreadCpuMs();
+    QChartView::paintEvent(event);
+    lastPaintMs_ = ThreadCpuMs() - started;
+}
 
 std::vector<ScopeModuleNode> ScopeModulesUnder(const QTreeWidgetItem* portNode) {
     std::vector<ScopeModuleNode> out;
@@ -230,7 +245,10 @@ TfrmDataScope::TfrmDataScope(const QString& port, const std::vector<ScopeModuleN
     connect(btExportImage, &QPushButton::clicked, this, &TfrmDataScope::btExportImageClick);
     connect(tmrSweep, &QTimer::timeout, this, &TfrmDataScope::tmrSweepTimer);
     connect(tmrRepaint, &QTimer::timeout, this, &TfrmDataScope::tmrRepaintTimer);
-    connect(chartView, &ScopeChartView::userMoved, this, [this] { following_ = false; });
+    connect(chartView, &ScopeChartView::userMoved, this, [this] {
+        following_ = false;
+        viewDirty_ = true;
+    });
     auto* mark = new QShortcut(QKeySequence(Qt::Key_M), this);
     connect(mark, &QShortcut::activated, this, &TfrmDataScope::btMarkClick);
 
@@ -421,7 +439,11 @@ void TfrmDataScope::btPauseClick() {
     if (!running_) return;
     paused_ = !paused_;
     btPause->setText(paused_ ? "&Resume" : "&Pause");
-    if (!paused_) refreshChart();
+    // The picture stops at the last sweep shown; zoom and pan still work on it.
+    pausedAt_ = std::numeric_limits<double>::infinity();
+    for (const sc::Trace& t : traces_)
+        if (paused_ && !t.Points().empty()) pausedAt_ = t.Points().back().t;
+    refreshChart();
 }
 
 void TfrmDataScope::btFitAllClick() {
@@ -430,7 +452,7 @@ void TfrmDataScope::btFitAllClick() {
 }
 
 void TfrmDataScope::tmrRepaintTimer() {
-    if (dirty_ && !paused_) refreshChart();
+    if (viewDirty_ || (dirty_ && !paused_)) refreshChart();
 }
 
 // One y axis per unit in use, alternating left and right; time along the bottom.
@@ -483,33 +505,78 @@ void TfrmDataScope::buildChart() {
     }
 }
 
-// The kept points of every trace into its series (gaps left out), and the ranges when the
-// view follows the data.
+// The kept points of every trace in the visible time range into its series, at most a minimum
+// and a maximum per pixel column (gaps left out), and the ranges when the view follows the data.
 void TfrmDataScope::refreshChart() {
+    const double started = ThreadCpuMs();
     dirty_ = false;
-    double tMin = std::numeric_limits<double>::infinity(), tMax = -tMin;
-    std::vector<std::pair<double, double>> yRange(axes_.size(), {tMin, -tMin});
+    viewDirty_ = false;
+    const double inf = std::numeric_limits<double>::infinity();
+    const double until = paused_ ? pausedAt_ : inf;
+    double tMin = inf, tMax = -inf;
+    for (const sc::Trace& t : traces_) {
+        if (t.Points().empty()) continue;
+        tMin = std::min(tMin, t.Points().front().t);
+        tMax = std::max(tMax, std::min(until, t.Points().back().t));
+    }
+    if (!timeAxis_ || tMin > tMax) {
+        refreshLegend();
+        return;
+    }
+    double x0 = tMin, x1 = std::max(tMax, tMin + 1000);
+    if (following_) {
+        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(x0)),
+                            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(x1)));
+    } else {
+        x0 = static_cast<double>(timeAxis_->min().toMSecsSinceEpoch());
+        x1 = static_cast<double>(timeAxis_->max().toMSecsSinceEpoch());
+    }
+    // A column is two pixels wide: a line between its minimum and maximum fills it.
+    const double columns = std::max(50.0, chartView->chart()->plotArea().width() / 2);
+    const double step = (x1 - x0) / columns;
+    std::vector<std::pair<double, double>> yRange(axes_.size(), {inf, -inf});
     for (std::size_t i = 0; i < traces_.size() && i < series_.size(); ++i) {
-        QList<QPointF> pts;
-        pts.reserve(static_cast<qsizetype>(traces_[i].Points().size()));
+        const std::vector<sc::TracePoint>& p = traces_[i].Points();
         std::size_t a = 0;
         while (a < axes_.size() && axes_[a] != axisOfTrace_[i]) ++a;
-        for (const sc::TracePoint& p : traces_[i].Points()) {
-            if (std::isnan(p.v)) continue;
-            pts.append(QPointF(p.t, p.v));
-            yRange[a].first = std::min(yRange[a].first, p.v);
-            yRange[a].second = std::max(yRange[a].second, p.v);
+        // From the last point before the view to the first one after it.
+        auto first = std::lower_bound(p.begin(), p.end(), x0,
+                                      [](const sc::TracePoint& q, double t) { return q.t < t; });
+        if (first != p.begin()) --first;
+        QList<QPointF> pts;
+        pts.reserve(static_cast<qsizetype>(2 * columns + 4));
+        double columnEnd = -inf;  // the time where the current column ends
+        const sc::TracePoint* lo = nullptr;
+        const sc::TracePoint* hi = nullptr;
+        auto flush = [&] {
+            if (!lo) return;
+            const bool loFirst = lo->t <= hi->t;
+            pts.append(QPointF(loFirst ? lo->t : hi->t, loFirst ? lo->v : hi->v));
+            if (lo != hi) pts.append(QPointF(loFirst ? hi->t : lo->t, loFirst ? hi->v : lo->v));
+            lo = hi = nullptr;
+        };
+        double yLo = inf, yHi = -inf;
+        for (auto it = first; it != p.end() && it->t <= until; ++it) {
+            const double v = it->v;
+            if (std::isnan(v)) continue;
+            if (it->t >= columnEnd) {
+                flush();
+                columnEnd = x0 + (std::floor((it->t - x0) / step) + 1) * step;
+            }
+            if (!lo || v < lo->v) lo = &*it;
+            if (!hi || v > hi->v) hi = &*it;
+            if (it->t > x1) break;
+            if (it->t >= x0) {
+                yLo = std::min(yLo, v);
+                yHi = std::max(yHi, v);
+            }
         }
-        if (!traces_[i].Points().empty()) {
-            tMin = std::min(tMin, traces_[i].Points().front().t);
-            tMax = std::max(tMax, traces_[i].Points().back().t);
-        }
+        yRange[a].first = std::min(yRange[a].first, yLo);
+        yRange[a].second = std::max(yRange[a].second, yHi);
+        flush();
         series_[i]->replace(pts);
     }
-    if (following_ && timeAxis_ && tMin <= tMax) {
-        if (tMax - tMin < 1000) tMax = tMin + 1000;
-        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(tMin)),
-                            QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(tMax)));
+    if (following_) {
         for (std::size_t a = 0; a < axes_.size(); ++a) {
             auto [lo, hi] = yRange[a];
             if (lo > hi) continue;
@@ -518,6 +585,10 @@ void TfrmDataScope::refreshChart() {
         }
     }
     refreshLegend();
+    lastRefreshMs_ = ThreadCpuMs() - started;
+    // The chart takes at most about 4 % of a core: a slow refresh is made less often.
+    const double cost = lastRefreshMs_ + chartView->lastPaintMs();
+    tmrRepaint->setInterval(std::clamp(static_cast<int>(25 * cost), kRepaintMs, 2000));
 }
 
 void TfrmDataScope::refreshLegend() {

@@ -47,14 +47,20 @@ std::vector<ScopeModuleNode> ScopeModulesUnder(const QTreeWidgetItem* portNode);
 
 // Mouse zoom and pan: a rubber band or the wheel zooms, dragging with the right or middle
 // button pans. Tells when the user moved the view so that the window stops following.
+// CPU time of the calling thread in milliseconds.
+double ThreadCpuMs();
+
 class ScopeChartView : public QChartView {
     Q_OBJECT
   public:
     using QChartView::QChartView;
+    // CPU time the last paint took.
+    double lastPaintMs() const { return lastPaintMs_; }
   Q_SIGNALS:
     void userMoved();
 
   protected:
+    void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -63,6 +69,7 @@ class ScopeChartView : public QChartView {
   private:
     bool panning_ = false;
     QPoint last_;
+    double lastPaintMs_ = 0;
 };
 
 class TfrmDataScope : public QWidget {
@@ -103,6 +110,8 @@ class TfrmDataScope : public QWidget {
     const odel::scope::Sampler& sampler() const { return sampler_; }
     const std::vector<odel::scope::ModuleInfo>& modules() const { return infos_; }
     const std::vector<odel::scope::Trace>& traces() const { return traces_; }
+    // CPU time of the last chart refresh (series, ranges, legend).
+    double lastRefreshMs() const { return lastRefreshMs_; }
     // Ticks input i of module m in the picker.
     void setTicked(int module, int input, bool on);
 
@@ -150,7 +159,10 @@ class TfrmDataScope : public QWidget {
     bool running_ = false;
     bool paused_ = false;
     bool following_ = true;
-    bool dirty_ = false;
+    bool dirty_ = false;      // sweeps not yet drawn
+    bool viewDirty_ = false;  // the user zoomed or panned
+    double pausedAt_ = 0;     // while paused: the time of the last sweep drawn
+    double lastRefreshMs_ = 0;
     QElapsedTimer clock_;
     qint64 lastStart_ = 0;
     std::deque<qint64> starts_;

@@ -296,10 +296,14 @@ struct SimBus::Impl {
             writeBounded(out.bytes.data(), out.bytes.size());
             return;
         }
-        auto perByte = std::chrono::microseconds(10'000'000 / bpsOf(out.baudCode));
+        // Each byte is due 10 bit times after the one before it, counted from the start, so
+        // a late wake-up does not add up over a reply.
+        const auto perByte = std::chrono::nanoseconds(10'000'000'000LL / bpsOf(out.baudCode));
+        auto due = Clock::now();
         for (char c : out.bytes) {
             if (stopFlag) return;
-            std::this_thread::sleep_for(perByte);
+            due += perByte;
+            std::this_thread::sleep_until(due);
             if (!writeBounded(&c, 1)) return;
         }
     }
