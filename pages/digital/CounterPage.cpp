@@ -399,8 +399,9 @@ void CounterPage::RefreshCounterData() {
         // does.
         const bool running = state[0] == '1';
         btCNStart[n]->setText(running ? "Start" : "Stop");
-        btCNStart[n]->setToolTip(QString("Start/Stop Counter%1\n").arg(n) +
-                                 (running ? "Running — click to stop" : "Stopped — click to start"));
+        btCNStart[n]->setToolTip(
+            QString("Start/Stop Counter%1\n").arg(n) +
+            (running ? "Running — click to stop" : "Stopped — click to start"));
         lampOverflow[n]->setOn(flag[0] == '1');
     }
 }

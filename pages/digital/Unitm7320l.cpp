@@ -288,7 +288,10 @@ void TfrmM7320L::CounterConfLines(ConfSchema& schema, const std::array<bool, 2>&
                  [this] { return !btCN1StatusUpdate->isEnabled() || UpdateCounterSetting(1); });
     }
     comboLine(schema, "LED Display Setting", cmbLEDDisplaySetting);
-    loadStep(schema, [this] { return UpdateLEDSetting(false); });
+    // A file saved while the source was unknown holds none: loading writes none.
+    loadStep(schema, [this] {
+        return cmbLEDDisplaySetting->currentIndex() < 0 || UpdateLEDSetting(false);
+    });
 }
 
 }  // namespace odel::ui

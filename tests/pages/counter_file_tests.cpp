@@ -247,8 +247,8 @@ TEST_F(CounterFile, ValuesNeverReadAreNeitherSavedNorWrittenByALoad) {
         const char* name;
         int typeCode;
         const char* fault;
-        std::vector<const char*> savedLines;  // after "Input Range: 0"
-        bool wholeFile;                       // false: the counter lines follow
+        std::vector<const char*> savedLines;    // after "Input Range: 0"
+        bool wholeFile;                         // false: the counter lines follow
         std::vector<const char*> neverWritten;  // commands never sent with a value
     };
     const Case cases[] = {
@@ -283,7 +283,8 @@ TEST_F(CounterFile, ValuesNeverReadAreNeitherSavedNorWrittenByALoad) {
         open<TfrmM7320>("07", "(07)7320");
         combo("cmbTypeChangeAllCh")->setCurrentIndex(0);
         const QByteArray saved = save();
-        QByteArray expected = "Module Name:  ODEL-7320  \nBaudRate: 3\ncheckSum: 1\nInput Range: 0\n";
+        QByteArray expected =
+            "Module Name:  ODEL-7320  \nBaudRate: 3\ncheckSum: 1\nInput Range: 0\n";
         for (const char* line : c.savedLines) expected += QByteArray(line) + "\n";
         if (c.wholeFile)
             EXPECT_EQ(saved, expected);
@@ -303,6 +304,21 @@ TEST_F(CounterFile, ValuesNeverReadAreNeitherSavedNorWrittenByALoad) {
         link.reset();
         bus.stop();
     }
+}
+
+// A display source of no item is saved as none, and loading that file writes no source.
+TEST_F(CounterFile, DisplaySourceOfNoItemLoadsBackWithoutWritingOne) {
+    auto m = module("7320L", 0x1A);
+    m.ledSource = 9;
+    startBus({m});
+    open<TfrmM7320L>("1A", "(1A)7320L");
+    const QByteArray saved = save();
+    EXPECT_TRUE(saved.endsWith("\nLED Display Setting: -1\n")) << saved.toStdString();
+    bus.clearReceived();
+    load(saved);
+    EXPECT_EQ(dialogs.texts("error"), QStringList{});
+    EXPECT_EQ(received().find("$1A8-"), std::string::npos) << received();
+    EXPECT_EQ(bus.module(0).ledSource, 9);
 }
 
 std::vector<SavedState> counterStates() {

@@ -124,11 +124,11 @@ TEST(NumberText, WholeTextWithOneSignAndOnePoint) {
         bool unsignedNumber;  // also read where no sign is taken
     };
     const Case cases[] = {
-        {"5", true, 5, true},        {" -5 ", true, -5, false}, {"+.5", true, 0.5, false},
-        {"5.", true, 5, true},       {"0.25", true, 0.25, true}, {"--5", false, 0, false},
-        {"+-5", false, 0, false},    {"-+5", false, 0, false},  {"1.2.3", false, 0, false},
-        {"", false, 0, false},       {".", false, 0, false},    {"-", false, 0, false},
-        {"1e3", false, 0, false},    {"inf", false, 0, false},  {"5 5", false, 0, false},
+        {"5", true, 5, true},     {" -5 ", true, -5, false},  {"+.5", true, 0.5, false},
+        {"5.", true, 5, true},    {"0.25", true, 0.25, true}, {"--5", false, 0, false},
+        {"+-5", false, 0, false}, {"-+5", false, 0, false},   {"1.2.3", false, 0, false},
+        {"", false, 0, false},    {".", false, 0, false},     {"-", false, 0, false},
+        {"1e3", false, 0, false}, {"inf", false, 0, false},   {"5 5", false, 0, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -455,8 +455,9 @@ TEST_F(SingleChannelFile, UnknownAlarmModeShowsNoTypeAndIsNeverWritten) {
         const char* model;
         bool answered;
     };
-    for (const Case& c : {Case{"7341, mode 5", "7341", true}, Case{"7341, no answer", "7341", false},
-                          Case{"7349, mode 5", "7349", true}}) {
+    for (const Case& c :
+         {Case{"7341, mode 5", "7341", true}, Case{"7341, no answer", "7341", false},
+          Case{"7349, mode 5", "7349", true}}) {
         SCOPED_TRACE(c.name);
         auto m = module(c.model, 0x08);
         m.alarmMode = 5;
