@@ -32,6 +32,7 @@ expected=(
   usr/share/man/man1/odel-utility.1.gz usr/share/man/man1/odelctl.1.gz
   usr/share/man/man1/odel-sim.1.gz
   usr/share/doc/odel-utility/copyright usr/share/doc/odel-utility/changelog.gz
+  usr/share/doc/odel-utility/examples/odelctl-mqtt.service
 )
 dpkg-deb --contents "$deb" | awk '{print $6}' | sed 's#^\./##' > "$scratch/contents"
 for f in "${expected[@]}"; do
