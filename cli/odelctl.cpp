@@ -45,6 +45,22 @@ int ParseDecimal(const std::string& text, const char* what, long min, long max) 
     return static_cast<int>(value);
 }
 
+// A bus address, 0 to 255: decimal, or hexadecimal after "0x" as the tree shows addresses.
+int ParseAddress(const std::string& text, const char* what) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        const std::string digits = text.substr(2);
+        errno = 0;
+        char* end = nullptr;
+        const long value = std::strtol(digits.c_str(), &end, 16);
+        const bool plain = digits.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+        if (plain && end != nullptr && *end == '\0' && errno == 0 && value >= 0 && value <= 255)
+            return static_cast<int>(value);
+        throw UsageError{std::string(what) + " must be an address from 0 to 255 (or 0x00 to 0xFF): " +
+                         text};
+    }
+    return ParseDecimal(text, what, 0, 255);
+}
+
 struct LinkOptions {
     std::string port;
     std::string baud = "9600";
@@ -142,8 +158,8 @@ int CmdSend(const LinkOptions& o, bool checksum, const std::vector<std::string>&
 }
 
 int CmdSearch(const LinkOptions& o, const std::string& fromText, const std::string& toText) {
-    const int from = ParseDecimal(fromText, "--from", 0, 255);
-    const int to = ParseDecimal(toText, "--to", 0, 255);
+    const int from = ParseAddress(fromText, "--from");
+    const int to = ParseAddress(toText, "--to");
     if (from > to) throw UsageError{"--from must not be above --to"};
     auto link = OpenLink(o);
     if (!link) return kUsage;
@@ -197,8 +213,8 @@ int ModbusFailed(const odel::ModbusMaster& modbus, int slave, std::size_t expect
 }
 
 int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::string& action,
-              const std::string& a, const std::string& b) {
-    const int slave = ParseDecimal(slaveText, "SLAVE", 0, 255);
+              const std::string& a, const std::string& b, bool hex) {
+    const int slave = ParseAddress(slaveText, "SLAVE");
     const int first = ParseDecimal(a,
                                    action == "read-coils" || action == "read-registers"
                                        ? "FIRST"
@@ -244,12 +260,13 @@ int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::str
                       << modbus.LastAnswerSize() << " of " << want << " bytes)\n";
             return kNoAnswer;
         }
+        // Decimal as the pages show register values; --hex for four hex digits each.
         std::string out;
         for (int i = 0; i < value; ++i) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "%s%02X%02X", i ? " " : "", data[2 * i],
-                          data[2 * i + 1]);
-            out += hex;
+            char text[8];
+            const unsigned word = data[2 * i] * 256u + data[2 * i + 1];
+            std::snprintf(text, sizeof text, hex ? "%s%04X" : "%s%u", i ? " " : "", word);
+            out += text;
         }
         std::cout << out << "\n";
     } else if (action == "write-coil") {
@@ -305,8 +322,8 @@ int main(int argc, char** argv) {
     std::string from = "0", to = "255";
     CLI::App* search = app.add_subcommand("search", "Search the bus for modules");
     AddLinkOptions(search, searchLink);
-    search->add_option("--from", from, "First address (default 0)");
-    search->add_option("--to", to, "Last address (default 255)");
+    search->add_option("--from", from, "First address, decimal or 0x hex (default 0)");
+    search->add_option("--to", to, "Last address, decimal or 0x hex (default 255)");
     search->add_option("PORT", searchLink.port, kPortHelp)->required();
 
     LinkOptions modbusLink;
@@ -314,7 +331,9 @@ int main(int argc, char** argv) {
     CLI::App* modbus = app.add_subcommand("modbus", "One Modbus RTU request");
     AddLinkOptions(modbus, modbusLink);
     modbus->add_option("PORT", modbusLink.port, kPortHelp)->required();
-    modbus->add_option("SLAVE", slave, "Slave address, 0 to 255")->required();
+    bool hex = false;
+    modbus->add_flag("--hex", hex, "Print register values as four hex digits (default decimal)");
+    modbus->add_option("SLAVE", slave, "Slave address, 0 to 255 or 0x00 to 0xFF")->required();
     modbus->add_option("ACTION", action, "read-coils, read-registers, write-coil, write-register")
         ->required()
         ->check(CLI::IsMember({"read-coils", "read-registers", "write-coil", "write-register"}));
@@ -348,7 +367,7 @@ int main(int argc, char** argv) {
         if (app.got_subcommand("send")) return CmdSend(sendLink, checksum, lines);
         if (app.got_subcommand("search")) return CmdSearch(searchLink, from, to);
         if (app.got_subcommand("log")) return CmdLog(logLink, logOptions, mqttOptions);
-        return CmdModbus(modbusLink, slave, action, argA, argB);
+        return CmdModbus(modbusLink, slave, action, argA, argB, hex);
     } catch (const UsageError& e) {
         std::cerr << "odelctl: " << e.message << "\n";
         return kUsage;

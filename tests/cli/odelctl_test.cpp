@@ -140,7 +140,9 @@ TEST(OdelctlUsage, ErrorsExitWithTwo) {
         {"send", "/dev/odel-no-such-port", "$012"},
         {"search", "--from", "5", "--to", "2", peer.path()},
         {"search", "--to", "256", peer.path()},
-        {"search", "--from", "0x10", peer.path()},
+        {"search", "--from", "0x100", peer.path()},
+        {"search", "--to", "0x1G", peer.path()},
+        {"search", "--to", "0x", peer.path()},
         {"modbus", peer.path(), "1", "read-coils", "0", "16"},
         {"modbus", peer.path(), "1", "read-coils", "1"},
         {"modbus", peer.path(), "256", "read-registers", "1", "1"},
@@ -199,7 +201,8 @@ TEST(OdelctlSearch, PrintsNodesAndSlots) {
             return WithCrc(Bytes({0x03, 0x03, 0x04, 0x73, 0x52, 'R', 0x00}));
         return std::nullopt;
     });
-    Result r = RunOdelctl({"search", "--timeout", "20", "--from", "0", "--to", "4", peer.path()});
+    // Addresses in decimal or, as the tree shows them, in 0x hex.
+    Result r = RunOdelctl({"search", "--timeout", "20", "--from", "0", "--to", "0x04", peer.path()});
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out,
               "(*)7352\t0\n"
@@ -246,6 +249,10 @@ TEST(OdelctlModbus, FourActions) {
          "101\n",
          WithCrc(Bytes({0x01, 0x01, 0x00, 0x00, 0x00, 0x03}))},
         {{"read-registers", "211", "2"},
+         0,
+         "29522 20992\n",
+         WithCrc(Bytes({0x01, 0x03, 0x00, 0xD2, 0x00, 0x02}))},
+        {{"--hex", "read-registers", "211", "2"},
          0,
          "7352 5200\n",
          WithCrc(Bytes({0x01, 0x03, 0x00, 0xD2, 0x00, 0x02}))},
@@ -313,7 +320,7 @@ TEST(OdelctlModbus, FailuresSayWhy) {
     };
     for (const auto& c : cases) {
         Result r =
-            RunOdelctl({"modbus", "--timeout", "30", peer.path(), "4", c.action, c.first, c.value});
+            RunOdelctl({"modbus", "--timeout", "30", peer.path(), "0x04", c.action, c.first, c.value});
         EXPECT_EQ(r.rc, 1) << c.first;
         EXPECT_EQ(r.out, "") << c.first;
         EXPECT_EQ(r.err, c.err) << c.first;
