@@ -166,8 +166,8 @@ TfrmDataScope::TfrmDataScope(const QString& port, const std::vector<ScopeModuleN
     treeChannels = new QTreeWidget(left);
     treeChannels->setObjectName("treeChannels");
     treeChannels->setHeaderLabels({"Input", "Range", "Failed reads"});
-    treeChannels->setColumnWidth(0, 130);
-    treeChannels->setColumnWidth(1, 150);
+    treeChannels->setColumnWidth(0, 100);
+    treeChannels->setColumnWidth(1, 120);
     lv->addWidget(treeChannels);
     btRefresh = new QPushButton("Read &Inputs Again", left);
     btRefresh->setObjectName("btRefresh");

@@ -1,11 +1,14 @@
 // The Data Scope window's cost on the GUI thread (a benchmark, not a test): CPU per sweep with
 // 16 traces, and the chart's refresh and paint with every trace at its point bound.
+// With --screenshot FILE SECONDS it samples a small live bus instead and saves the window.
 #include <time.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include "app/DataScopeWindow.h"
@@ -28,9 +31,45 @@ double WallMs() {
 
 }  // namespace
 
+// Two channels of a 7352+, a thermocouple channel of a 7354+ and a counter, sampled live for a
+// while, recorded, then the window saved as an image.
+int Screenshot(const QString& file, int seconds) {
+    odel::sim::BusDescription bus;
+    bus.modules.push_back(*odel::sim::makeModule("7352R", 1));
+    bus.modules.push_back(*odel::sim::makeModule("7354R", 2));
+    bus.modules.back().ranges[3] = 0x0F;
+    bus.modules.push_back(*odel::sim::makeModule("7320", 7));
+    bus.modules.back().counting = {true, false};
+    odel::sim::SimBus sim;
+    if (!sim.start(bus)) return 1;
+    odel::SerialPort link(sim.slavePath());
+    link.Open();
+    link.SetLineSettings(9600, 8, 0, 0);
+    link.SetTimeout(80);
+    std::vector<odel::ui::ScopeModuleNode> nodes{{"(01)7352R", "01", "7352R", 0},
+                                                 {"(02)7354R", "02", "7354R", 0},
+                                                 {"(07)7320", "07", "7320", 0}};
+    odel::ui::TfrmDataScope w("/dev/ttyUSB0", nodes, [&link] { return &link; });
+    w.resize(1180, 660);
+    w.show();
+    w.setTicked(0, 0, true);
+    w.setTicked(0, 2, true);
+    w.setTicked(1, 3, true);
+    w.setTicked(2, 0, true);
+    w.edtInterval->setText("200ms");
+    w.btStartClick();
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < seconds * 1000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    w.tmrRepaintTimer();
+    QApplication::processEvents();
+    return w.grab().save(file, "PNG") ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc < 4 || QString(argv[1]) != "--screenshot") qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc >= 4 && QString(argv[1]) == "--screenshot") return Screenshot(argv[2], atoi(argv[3]));
     odel::sim::BusDescription bus;
     for (int a = 1; a <= 2; ++a) bus.modules.push_back(*odel::sim::makeModule("7352R", a));
     odel::sim::SimBus sim;
