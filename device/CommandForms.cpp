@@ -223,8 +223,8 @@ bool IsForeignReply(std::string_view command, std::string_view line, bool checks
     // The command as the module reads it: no CR, no checksum digits.
     if (!command.empty() && command.back() == '\r') command.remove_suffix(1);
     if (checksum && command.size() >= 2) command.remove_suffix(2);
-    if (command.size() < 3 || command[0] == '\0' || !std::strchr("$%@~", command[0]) || !IsHex(command[1]) ||
-        !IsHex(command[2]))
+    if (command.size() < 3 || command[0] == '\0' || !std::strchr("$%@~", command[0]) ||
+        !IsHex(command[1]) || !IsHex(command[2]))
         return false;
     if (line.size() < 2 || line.back() != '\r') return false;
     const char lead = line[0];

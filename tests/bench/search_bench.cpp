@@ -7,7 +7,6 @@
 // is one interval plus, per probe, the longer of the interval and the probe.
 #include <QApplication>
 #include <QTreeWidget>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -68,8 +67,8 @@ void Report(const char* who, int timeoutMs, double ms, double floorMs) {
 }
 
 void BenchOdelctl(const std::string& port, int timeoutMs) {
-    const std::string cmd = std::string(ODEL_BIN_DIR) + "/odelctl search " + port +
-                            " --timeout " + std::to_string(timeoutMs);
+    const std::string cmd = std::string(ODEL_BIN_DIR) + "/odelctl search " + port + " --timeout " +
+                            std::to_string(timeoutMs);
     const double start = NowMs();
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return;
@@ -85,8 +84,7 @@ void BenchOdelctl(const std::string& port, int timeoutMs) {
 
 void BenchDialog(const std::string& port, int timeoutMs) {
     odel::SerialPort link(port);
-    if (!link.Open() || !link.SetLineSettings(9600, 8, 0, 0) || !link.SetTimeout(timeoutMs))
-        return;
+    if (!link.Open() || !link.SetLineSettings(9600, 8, 0, 0) || !link.SetTimeout(timeoutMs)) return;
     QTreeWidget tree;
     auto* portNode = new QTreeWidgetItem(&tree, QStringList{QString::fromStdString(port)});
     tree.setCurrentItem(portNode);

@@ -93,8 +93,7 @@ TEST(BusDecoder, SampleExchangesGiveExactRowTexts) {
          "$AA2 read configuration"},
         {"echo", Make("$012\r", "$012\r!01400600\r"), "$012↵", "$012↵!01400600↵", "2.9 ms", "echo",
          "$AA2 read configuration"},
-        {"late", Make("$012\r", "!01400600\r", false, 95000), "$012↵", "!01400600↵",
-         "95.9 ms late",
+        {"late", Make("$012\r", "!01400600\r", false, 95000), "$012↵", "!01400600↵", "95.9 ms late",
          "accepted \"!\"", "$AA2 read configuration"},
         // Lines that answer another command: dropped by the link, told apart here.
         {"foreign reply", Make("$012\r", "!017352R\r"), "$012↵", "!017352R↵", "2.3 ms",

@@ -74,7 +74,6 @@ class FakeBus {
     std::function<void(const std::string& request)> watch;
 
   private:
-
     std::optional<std::string> Take(std::string& pending) {
         if (pending.empty()) return std::nullopt;
         if (pending[0] == '$') {

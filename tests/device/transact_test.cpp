@@ -222,18 +222,18 @@ TEST(ReplyCheck, ForeignLinesByAddressAndForm) {
     };
     const Case cases[] = {
         {"$012\r", "!01400600\r", false, false},
-        {"$012\r", "!017352R\r", false, true},    // the name of $01M, late
-        {"$012\r", "!01\r", false, true},         // too short for a configuration
-        {"$032\r", "!030600\r", false, false},    // a main unit: no type code
+        {"$012\r", "!017352R\r", false, true},      // the name of $01M, late
+        {"$012\r", "!01\r", false, true},           // too short for a configuration
+        {"$032\r", "!030600\r", false, false},      // a main unit: no type code
         {"$012\r", "!01400600AC\r", false, false},  // the module has its checksum on
-        {"$0a2\r", "!0A400600\r", false, false},  // hex digits in either case
-        {"$02M\r", "!017352R\r", false, true},    // another address
+        {"$0a2\r", "!0A400600\r", false, false},    // hex digits in either case
+        {"$02M\r", "!017352R\r", false, true},      // another address
         {"$02M\r", "?01\r", false, true},
-        {"$02M\r", "?02\r", false, false},        // rejected by the addressed module
-        {"$01M\r", ">+01.234\r", false, true},    // a data reply carries no address
-        {"$01F\r", "!01A1.20\r", false, false},   // free length: the address alone
+        {"$02M\r", "?02\r", false, false},       // rejected by the addressed module
+        {"$01M\r", ">+01.234\r", false, true},   // a data reply carries no address
+        {"$01F\r", "!01A1.20\r", false, false},  // free length: the address alone
         {"@01DI\r", "!02203\r", false, true},
-        {"~010\r", "!02\r", false, true},         // not in the table: the address alone
+        {"~010\r", "!02\r", false, true},  // not in the table: the address alone
         {"~010\r", "!01\r", false, false},
         {"%0102080600\r", "!02\r", false, false},  // set configuration: the new address
         {"%0102080600\r", "!01\r", false, false},  // or the old one
@@ -247,8 +247,8 @@ TEST(ReplyCheck, ForeignLinesByAddressAndForm) {
         {"$01M\r", "$01M\r", false, false},  // an echo
         // With the checksum on the digits are checked first where the address fits.
         {"$012B7\r", "!01400600AC\r", true, false},
-        {"$012B7\r", "!01\r", true, false},         // the checksum rule fails it
-        {"$01MD2\r", "!027352R\r", true, true},     // another address, whatever the digits
+        {"$012B7\r", "!01\r", true, false},      // the checksum rule fails it
+        {"$01MD2\r", "!027352R\r", true, true},  // another address, whatever the digits
         {"$012B7\r", WithSum("!017352R"), true, true},
     };
     for (const Case& c : cases)
