@@ -18,6 +18,7 @@
 #include <QSettings>
 #include <QSerialPortInfo>
 #include <QSplitter>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -52,6 +53,20 @@
 namespace odel::ui {
 
 namespace {
+// The widest size hint of any page class, measured once per run.
+int WidestPageWidth() {
+    static const int widest = [] {
+        int w = 0;
+        for (const QString& cls : RegisteredPages())
+            if (const PageFactory factory = FindPage(cls)) {
+                std::unique_ptr<ModulePage> page(factory(nullptr));
+                if (page) w = std::max(w, page->sizeHint().width());
+            }
+        return w;
+    }();
+    return widest;
+}
+
 int levelOf(const QTreeWidgetItem* item) {
     int level = 0;
     for (auto* p = item->parent(); p; p = p->parent()) ++level;
@@ -138,8 +153,15 @@ TfrmMain::TfrmMain(const QStringList& extraPorts, bool discoverPorts, QWidget* p
 
     buildCommands();
     const QString stateNote = SetAsideCorruptState();
-    resize(960, 640 + menuBar()->sizeHint().height() + ToolBar1->sizeHint().height() +
-                    statbarMain->sizeHint().height());
+    // Wide enough that the widest page class shows all its controls without sideways scrolling.
+    const int pane = WidestPageWidth() + 4 + 2 * ScrollBox1->frameWidth() +
+                     style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+    const int tree = Splitter1->sizes().value(0, 190);
+    defaultSize_ = QSize(std::max(960, tree + Splitter1->handleWidth() + pane),
+                         640 + menuBar()->sizeHint().height() + ToolBar1->sizeHint().height() +
+                             statbarMain->sizeHint().height());
+    Splitter1->setSizes({tree, defaultSize_.width() - tree - Splitter1->handleWidth()});
+    resize(defaultSize_);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     KeepOnScreen(this);

@@ -80,6 +80,8 @@ class TfrmMain : public QMainWindow {
     void ReleaseResource();
     // Applies the COM settings page (baud rate, time-out) to the current link.
     void ApplyComSettings();
+    // The size the window opens at when nothing was saved (before fitting it to the screen).
+    QSize defaultSize() const { return defaultSize_; }
     // Writes the window's place and splitter to the saved state (done when the program exits).
     void SaveState();
 
@@ -150,6 +152,7 @@ class TfrmMain : public QMainWindow {
     odel::TrafficObserver* linkObserver_ = nullptr;
     QPointer<QWidget> busMonitor_;  // a TfrmBusMonitor
     bool commandState_[7] = {};
+    QSize defaultSize_;
 };
 
 }  // namespace odel::ui
