@@ -452,6 +452,29 @@ class UrlCatcher : public QObject {
     void open(const QUrl& url) { urls << url; }
 };
 
+// The shortcuts shown in the menus work as the menu items do; Ctrl+Q asks first.
+TEST_F(MainWindowTest, ShortcutsAreInTheMenusAndCtrlQAsksBeforeExit) {
+    const std::pair<QAction*, const char*> keys[] = {
+        {win->menuOnlineHelp, "F1"},   {win->menuSave, "Ctrl+S"},     {win->menuExit, "Ctrl+Q"},
+        {win->menuSearch, "Ctrl+F"},   {win->menuTerminal, "Ctrl+T"}, {win->menuBusMonitor, "Ctrl+B"},
+        {win->menuDataScope, "Ctrl+D"}, {win->menuRecheck, "Ctrl+R"}};
+    for (const auto& [action, key] : keys)
+        EXPECT_EQ(action->shortcut().toString(), key) << action->objectName().toStdString();
+    win->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
+    rec.questionAnswers.push_back(false);
+    QTest::keyClick(win.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(rec.texts("question"), QStringList{"Are you sure to exit?"});
+    EXPECT_TRUE(win->isVisible());
+    // Ctrl+S saves the tree listing, the next time in the folder saved to.
+    QTemporaryDir dir;
+    rec.fileAnswers.push_back(dir.filePath("bus.txt"));
+    QTest::keyClick(win.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(QFile::exists(dir.filePath("bus.txt")));
+    QTest::keyClick(win.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(rec.texts("save"), (QStringList{"ODEL.txt", dir.path() + "/ODEL.txt"}));
+}
+
 TEST_F(MainWindowTest, HelpShowsThePageOfTheDataDirectoryInItsOwnWindow) {
     UrlCatcher catcher;  // nothing may go to a desktop launcher
     QDesktopServices::setUrlHandler("file", &catcher, "open");
@@ -495,6 +518,21 @@ TEST_F(MainWindowTest, HelpShowsThePageOfTheDataDirectoryInItsOwnWindow) {
     win->tlbtnHelpClick();
     EXPECT_EQ(win->frmHelp(), help);
     EXPECT_TRUE(help->isVisible());
+
+    // Close, Esc and Ctrl+W close it; F1 in the main window opens it again.
+    QTest::mouseClick(help->btHelpClose, Qt::LeftButton);
+    EXPECT_FALSE(help->isVisible());
+    for (auto [key, mods] : {std::pair{Qt::Key_Escape, Qt::NoModifier},
+                             std::pair{Qt::Key_W, Qt::ControlModifier}}) {
+        QApplication::setActiveWindow(win.get());
+        QTest::keyClick(win.get(), Qt::Key_F1);
+        ASSERT_TRUE(help->isVisible());
+        // The offscreen platform does not move the activation by itself.
+        QApplication::setActiveWindow(help);
+        ASSERT_EQ(QApplication::activeWindow(), help);
+        QTest::keyClick(help->tbHelp, key, mods);
+        EXPECT_FALSE(help->isVisible()) << QKeySequence(key | mods).toString().toStdString();
+    }
     qunsetenv("ODEL_DATA_DIR");
     QDesktopServices::unsetUrlHandler("file");
     EXPECT_TRUE(catcher.urls.isEmpty());

@@ -184,6 +184,26 @@ TEST_F(SavedStateTest, RecheckFindsChangesAndDropsNodes) {
     EXPECT_EQ(texts(portNode()), (QStringList{"(01)7352", "(02)7342", "(05)7385"}));
 }
 
+// The search dialog's optional end address: 255 unless changed, never below the start.
+TEST_F(SavedStateTest, SearchStopsAtTheEndAddress) {
+    start();
+    click(portNode());
+    odel::ui::TfrmDlgAskAddr ask;
+    EXPECT_EQ(ask.EditAddr->text(), "0");
+    EXPECT_EQ(ask.EditEndAddr->text(), "255");
+    ask.EditAddr->setText("3");
+    ask.EditEndAddr->setText("2");
+    QTest::mouseClick(ask.BitBtnOK, Qt::LeftButton);
+    EXPECT_EQ(rec.texts("error"),
+              QStringList{"Please input an end address between the start address and 255!"});
+    EXPECT_EQ(ask.EditEndAddr->text(), "255");
+    EXPECT_EQ(ask.result(), 0);
+    bus.clearReceived();
+    search("2", "2");
+    EXPECT_EQ(texts(portNode()), QStringList{"(02)7341"});
+    EXPECT_EQ(bus.busReceived().find("$03M"), std::string::npos);
+}
+
 TEST_F(SavedStateTest, CorruptFileIsSetAsideWithOneNote) {
     const QString path = odel::ui::SavedStatePath();
     ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
