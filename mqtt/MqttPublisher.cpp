@@ -176,18 +176,23 @@ struct Publisher::State {
             *why = "TLS handshake failed" + (tlsReason.empty() ? "" : ": " + tlsReason);
             return Attempt::TlsFailed;
         }
-        // A reset or a TLS alert after the connection was made: the broker did not want us.
-        const bool closed =
-            rc == MOSQ_ERR_ERRNO && (err == EPROTO || err == ECONNRESET || err == EPIPE);
-        if (rc == MOSQ_ERR_ERRNO && !closed) {
+        // A TLS protocol error after the connection was made: the broker ended the handshake
+        // (it wants a client certificate); retrying without one cannot help.
+        if (o.url.tls && err == EPROTO && (rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_CONN_LOST)) {
+            *why =
+                "the broker ended the TLS connection without an answer (does it want a client "
+                "certificate?)";
+            return Attempt::Closed;
+        }
+        // A reset, or a failed connection that the library reports only as lost.
+        const bool reset = err == ECONNRESET || err == EPIPE;
+        if (rc == MOSQ_ERR_ERRNO && !reset) {
             *why = std::strerror(err);
         } else if (rc == MOSQ_ERR_EAI) {
             *why = "unknown host " + o.url.host;
-        } else if (closed || rc == MOSQ_ERR_PROTOCOL || rc == MOSQ_ERR_CONN_LOST || lostLink) {
-            *why = std::string("the broker closed the connection without an answer") +
-                   (o.url.tls ? " (does it want a client certificate?)"
-                              : " (is it a TLS port? then use mqtts://)");
-            return Attempt::Closed;
+        } else if (reset || rc == MOSQ_ERR_PROTOCOL || rc == MOSQ_ERR_CONN_LOST || lostLink) {
+            *why = std::string("the connection failed or was closed before the broker answered") +
+                   (!o.url.tls && reset ? " (is it a TLS port? then use mqtts://)" : "");
         } else if (rc != MOSQ_ERR_SUCCESS) {
             *why = mosquitto_strerror(rc);
         } else {
