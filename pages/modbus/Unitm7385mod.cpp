@@ -1,6 +1,7 @@
 #include "pages/modbus/Unitm7385mod.h"
 
 #include <QGroupBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QTimer>
@@ -32,17 +33,19 @@ void TfrmM7385Mod::buildPage() {
                               QLineEdit*& hex, const char* hexName) {
         auto* g = new QGroupBox(title, gbDataArea);
         g->setObjectName(name);
-        auto* row = new QHBoxLayout(g);
-        row->setSpacing(4);
+        // Two rows of four lamps, so the page fits beside the tree in the main window.
+        auto* rows = new QGridLayout(g);
+        rows->setSpacing(4);
         lamps = makeLamps(g, lampName, lampCaption, 8);
-        for (Lamp* l : lamps) row->addWidget(l);
+        for (int i = 0; i < static_cast<int>(lamps.size()); ++i)
+            rows->addWidget(lamps[i], i / 4, i % 4);
         hex = new QLineEdit(g);
         hex->setObjectName(hexName);
         hex->setReadOnly(true);
         hex->setFixedWidth(56);
-        row->addSpacing(8);
-        row->addWidget(hex);
-        row->addStretch(1);
+        rows->setColumnMinimumWidth(4, 4);
+        rows->addWidget(hex, 0, 5, 2, 1, Qt::AlignVCenter);
+        rows->setColumnStretch(6, 1);
         area->addWidget(g);
         return g;
     };

@@ -2,6 +2,7 @@
 // width, so nothing needs sideways scrolling.
 #include <QScrollArea>
 #include <QScrollBar>
+#include <cstdio>
 #include <set>
 
 #include "AppFixture.h"
@@ -15,6 +16,7 @@ TEST_F(PageFit, EveryPageClassFitsTheDefaultWindowWidth) {
     win->resize(win->defaultSize());
     QApplication::processEvents();
     std::set<QString> shown;
+    int widest = 0;
     for (int i = 0; i < bus.moduleCount(); ++i) {
         const odel::sim::ModuleState m = bus.module(i);
         if (m.init) continue;
@@ -32,10 +34,13 @@ TEST_F(PageFit, EveryPageClassFitsTheDefaultWindowWidth) {
             << "page " << page->width() << " wide in a pane of "
             << win->ScrollBox1->viewport()->width();
         shown.insert(page->objectName());
+        widest = std::max(widest, page->width());
         click(portNode());
     }
     EXPECT_EQ(shown.size(), static_cast<size_t>(odel::ui::RegisteredPages().size()));
     EXPECT_EQ(shown.size(), 32u);
+    std::printf("default window %dx%d, widest page %d\n", win->defaultSize().width(),
+                win->defaultSize().height(), widest);
 }
 
 }  // namespace
