@@ -339,7 +339,7 @@ Publisher::Publisher(PublisherOptions options) : state_(std::make_shared<State>(
 }
 
 Publisher::~Publisher() {
-    if (worker_.joinable() || state_->mosq) Stop(std::chrono::milliseconds(0));
+    if (!stopped_) Stop(std::chrono::milliseconds(0));
 }
 
 Publisher::StartResult Publisher::Start(std::string* error) {
@@ -380,6 +380,12 @@ void Publisher::Publish(std::string topic, std::string payload) {
 std::size_t Publisher::Stop(std::chrono::milliseconds budget) {
     State& s = *state_;
     const auto deadline = Clock::now() + budget;
+    // Once only: a worker left behind still owns the link.
+    if (stopped_) {
+        std::lock_guard lock(s.m);
+        return s.pending.size() + s.inflight.size();
+    }
+    stopped_ = true;
     if (!worker_.joinable()) {
         s.Destroy();
     } else {

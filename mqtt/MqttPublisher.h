@@ -71,6 +71,7 @@ class Publisher {
   private:
     std::shared_ptr<State> state_;
     std::thread worker_;
+    bool stopped_ = false;
 };
 
 // Whether the CA, certificate and key files of an mqtts:// URL can be read; empty when they can.
