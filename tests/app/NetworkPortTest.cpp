@@ -11,6 +11,12 @@
 #include "app/DlgNetPort.h"
 #include "app/DlgSearch.h"
 #include "common/Ser2net.h"
+#include "common/ScratchConfig.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include "device/SerialPort.h"
 
 using odel::test::AppFixture;
@@ -168,4 +174,35 @@ TEST_F(NetworkPortTest, AddNetworkPortListsTheServerAndOpensIt) {
     EXPECT_EQ(win->link(), nullptr);
 }
 
+}  // namespace
+
+namespace {
+// A device server whose accept queue is full: the connection is never taken up.
+TEST(NetworkPortErrors, ServerThatNeverAnswersSaysSoOnTheSecondLine) {
+    odel::test::ScratchConfig scratch;
+    odel::test::RecordingDialogs rec;
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len), 0);
+    std::vector<int> waiting;
+    for (int k = 0; k < 2; ++k) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        waiting.push_back(fd);
+    }
+    const QString name = QString("tcp://127.0.0.1:%1").arg(ntohs(a.sin_port));
+    odel::ui::TfrmMain win(QStringList{name}, false);
+    win.treeviewModule->setCurrentItem(win.treeviewModule->topLevelItem(0)->child(0));
+    win.ShowCOMForm(name);
+    EXPECT_EQ(rec.texts("error"),
+              QStringList{"Open " + name + " failed!\nno answer from the device server"});
+    EXPECT_EQ(win.link(), nullptr);
+    for (int fd : waiting) ::close(fd);
+    ::close(listener);
+}
 }  // namespace
