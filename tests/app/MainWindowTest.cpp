@@ -1,6 +1,8 @@
 // The main window against the simulated bus: command enabling, the link, the COM settings
 // page, the heartbeat panel, closing, help and the tree listing.
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QComboBox>
@@ -125,6 +127,35 @@ TEST(MainWindowPorts, BusyPortIsListedAndGivesTheOpenError) {
                            "Open /dev/odel-no-such-port failed!\nno such device"}));
     EXPECT_EQ(win.link(), nullptr);
     EXPECT_EQ(win.frmComSet(), nullptr);
+}
+
+// A port the user may not open: the second line says how to get the right.
+TEST(MainWindowPorts, PermissionDeniedSaysWhatToDo) {
+    odel::sim::SimBus bus;
+    ASSERT_TRUE(bus.start());
+    odel::test::RecordingDialogs rec;
+    const QString path = QString::fromStdString(bus.slavePath());
+    ASSERT_EQ(::chmod(bus.slavePath().c_str(), 0600), 0);
+    odel::ui::TfrmMain win(QStringList{path}, false);
+    win.treeviewModule->setCurrentItem(win.treeviewModule->topLevelItem(0)->child(0));
+    const QString expected =
+        "Open " + path +
+        " failed!\npermission denied: add your user to the dialout group and log in again";
+    if (::geteuid() != 0) {
+        // Only root passes the check on a pty it owns: then an unprivileged child shows it.
+        GTEST_SKIP() << "needs root to make an unprivileged child";
+    }
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+        win.RefreshComPort(path);
+        ::_exit(win.link() == nullptr && rec.texts("error") == QStringList{expected} ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 namespace {
