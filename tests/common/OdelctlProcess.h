@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,9 +23,10 @@ struct OdelctlProcess {
     int rc = -1;  // exit status, or minus the signal that ended it
     std::string out, err;
 
-    // env: variables set in the child only.
+    // env: variables set in the child only; fileLimit > 0 sets its RLIMIT_FSIZE.
     static OdelctlProcess Start(const std::vector<std::string>& args,
-                                const std::vector<std::pair<std::string, std::string>>& env = {}) {
+                                const std::vector<std::pair<std::string, std::string>>& env = {},
+                                long fileLimit = 0) {
         static int serial = 0;
         OdelctlProcess r;
         r.outPath = ::testing::TempDir() + "/odelctl-" + std::to_string(getpid()) + "-" +
@@ -41,6 +43,10 @@ struct OdelctlProcess {
             dup2(out, 1);
             dup2(err, 2);
             for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+            if (fileLimit > 0) {
+                rlimit lim{static_cast<rlim_t>(fileLimit), static_cast<rlim_t>(fileLimit)};
+                setrlimit(RLIMIT_FSIZE, &lim);
+            }
             execv(exe.c_str(), argv.data());
             _exit(127);
         }
@@ -59,8 +65,9 @@ struct OdelctlProcess {
     }
 
     static OdelctlProcess Run(const std::vector<std::string>& args,
-                              const std::vector<std::pair<std::string, std::string>>& env = {}) {
-        OdelctlProcess r = Start(args, env);
+                              const std::vector<std::pair<std::string, std::string>>& env = {},
+                              long fileLimit = 0) {
+        OdelctlProcess r = Start(args, env, fileLimit);
         r.Wait();
         return r;
     }

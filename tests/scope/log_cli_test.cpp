@@ -1,10 +1,7 @@
 // odelctl log as a process against the simulator: the CSV byte for byte, exit codes, a
 // SIGKILL mid-recording and a file-size limit standing in for a full disk.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,67 +10,26 @@
 #include <sstream>
 #include <thread>
 
+#include "common/OdelctlProcess.h"
 #include "sim/SimBus.h"
 
 using odel::sim::ModuleState;
 
 namespace {
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using Proc = odel::test::OdelctlProcess;
 
-struct Proc {
-    pid_t pid = -1;
-    std::string outPath, errPath;
-    int rc = -1;
-    std::string out, err;
-};
+std::string Slurp(const std::string& path) { return Proc::Slurp(path); }
 
 // Starts build/bin/odelctl with stdout and stderr in files; fileLimit > 0 sets RLIMIT_FSIZE.
 Proc Start(const std::vector<std::string>& args, long fileLimit = 0) {
-    static int serial = 0;
-    Proc r;
-    r.outPath = ::testing::TempDir() + "/log-out-" + std::to_string(getpid()) + "-" +
-                std::to_string(++serial);
-    r.errPath = r.outPath + ".err";
-    const std::string exe = std::string(ODEL_BIN_DIR) + "/odelctl";
-    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    r.pid = fork();
-    if (r.pid == 0) {
-        int out = open(r.outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open(r.errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(err, 2);
-        if (fileLimit > 0) {
-            rlimit lim{static_cast<rlim_t>(fileLimit), static_cast<rlim_t>(fileLimit)};
-            setrlimit(RLIMIT_FSIZE, &lim);
-        }
-        execv(exe.c_str(), argv.data());
-        _exit(127);
-    }
-    return r;
+    return Proc::Start(args, {}, fileLimit);
 }
 
-Proc& Wait(Proc& r) {
-    int status = 0;
-    waitpid(r.pid, &status, 0);
-    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-    r.out = Slurp(r.outPath);
-    r.err = Slurp(r.errPath);
-    unlink(r.outPath.c_str());
-    unlink(r.errPath.c_str());
-    return r;
-}
+Proc& Wait(Proc& r) { return r.Wait(); }
 
 Proc RunLog(const std::vector<std::string>& args, long fileLimit = 0) {
-    Proc r = Start(args, fileLimit);
-    return Wait(r);
+    return Proc::Run(args, {}, fileLimit);
 }
 
 class LogCliTest : public ::testing::Test {
