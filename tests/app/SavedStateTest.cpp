@@ -1,5 +1,6 @@
 // Saved state across restarts (in a scratch XDG_CONFIG_HOME): window places, port settings,
 // network ports, the remembered bus and its re-check, a corrupt file, windows left off-screen.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
@@ -103,7 +104,13 @@ TEST_F(SavedStateTest, StateSurvivesARestart) {
         return ask->result();
     };
     win->menuAddNetworkPort->trigger();
-    quit();
+    win->menuBusMonitor->trigger();
+    win->busMonitor()->edtAddress->setText("02");
+    win->busMonitor()->cmbVerdict->setCurrentIndex(1);
+    win->busMonitor()->chkRaw->setChecked(true);
+    const QRect monitorPlace(60, 80, win->busMonitor()->width(), 300);
+    win->busMonitor()->setGeometry(monitorPlace);
+    quit();  // the monitor is still open: its state is kept with the main window's
     EXPECT_TRUE(QFileInfo(scratch.path() + "/odel/odel-utility.ini").isFile());
 
     start();
@@ -132,6 +139,13 @@ TEST_F(SavedStateTest, StateSurvivesARestart) {
     std::uint8_t bits = 0, parity = 0, stop = 0;
     win->link()->GetLineSettings(baud, bits, parity, stop);
     EXPECT_EQ(baud, 9600);  // the port still opens at 9600; the page applies the rest
+    win->menuBusMonitor->trigger();
+    EXPECT_EQ(win->busMonitor()->edtAddress->text(), "02");
+    EXPECT_EQ(win->busMonitor()->cmbVerdict->currentIndex(), 1);
+    EXPECT_TRUE(win->busMonitor()->chkRaw->isChecked());
+    // (its least width is more than the test screen's 800 pixels: it is moved to the left edge)
+    EXPECT_EQ(win->busMonitor()->geometry().top(), monitorPlace.top());
+    EXPECT_EQ(win->busMonitor()->height(), monitorPlace.height());
 }
 
 TEST_F(SavedStateTest, RecheckFindsChangesAndDropsNodes) {
