@@ -189,6 +189,14 @@ TEST_F(SavedStateTest, RecheckFindsChangesAndDropsNodes) {
     EXPECT_EQ(win->statbarMain->panelText(0), "(03)7385 did not answer");
     EXPECT_TRUE(rec.shown.empty());
 
+    // The port's context-menu command from elsewhere in the tree: the port is opened first.
+    click(win->treeviewModule->topLevelItem(0));
+    ASSERT_EQ(win->link(), nullptr);
+    win->RecheckPort(portNode());
+    EXPECT_NE(win->link(), nullptr);
+    EXPECT_EQ(win->treeviewModule->currentItem(), portNode());
+    EXPECT_EQ(win->statbarMain->panelText(0), "Re-check: 2 found, 0 changed, 1 gone");
+
     // The next run lists what the re-check saw; a full search replaces the list.
     quit();
     start();
