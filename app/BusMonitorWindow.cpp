@@ -21,6 +21,7 @@
 
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/SavedState.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
@@ -198,9 +199,7 @@ TfrmBusMonitor::TfrmBusMonitor(std::function<void(odel::TrafficObserver*)> attac
     cmbVerdict->addItem("Failures only");
     for (Verdict v : kVerdictItems) cmbVerdict->addItem(odel::bus::VerdictText(v));
     auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        return b;
+        return makeButton(name, caption, this);
     };
     btPause = button("btPause", "Pause");
     btPause->setCheckable(true);

@@ -1,4 +1,5 @@
 #include "app/ComSet.h"
+#include "pages/frame/Widgets.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -11,13 +12,6 @@ namespace odel::ui {
 
 namespace {
 constexpr int kBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-
-QLineEdit* fixedEdit(QWidget* parent, const char* name, const QString& text) {
-    auto* e = new QLineEdit(text, parent);
-    e->setObjectName(name);
-    e->setReadOnly(true);
-    return e;
-}
 }  // namespace
 
 TfrmComSet::TfrmComSet(QWidget* parent) : QWidget(parent) {
@@ -26,7 +20,7 @@ TfrmComSet::TfrmComSet(QWidget* parent) : QWidget(parent) {
     group->setObjectName("GroupBox1");
     auto* form = new QFormLayout(group);
 
-    EditPort = fixedEdit(group, "EditPort", {});
+    EditPort = makeReadOnlyEdit("EditPort", {}, group);
     ComboBoxBaudRate = new QComboBox(group);
     ComboBoxBaudRate->setObjectName("ComboBoxBaudRate");
     ComboBoxBaudRate->setEditable(true);
@@ -34,9 +28,9 @@ TfrmComSet::TfrmComSet(QWidget* parent) : QWidget(parent) {
     ComboBoxBaudRate->addItems({"1200 bps", "2400 bps", "4800 bps", "9600 bps", "19.2 kbps",
                                 "38.4 kbps", "57.6 kbps", "115.2 kbps"});
     ComboBoxBaudRate->setCurrentIndex(3);
-    EditDataBit = fixedEdit(group, "EditDataBit", "8");
-    EditStopBit = fixedEdit(group, "EditStopBit", "1");
-    EditParity = fixedEdit(group, "EditParity", "None");
+    EditDataBit = makeReadOnlyEdit("EditDataBit", "8", group);
+    EditStopBit = makeReadOnlyEdit("EditStopBit", "1", group);
+    EditParity = makeReadOnlyEdit("EditParity", "None", group);
     EditPretoxChar = new QLineEdit(group);
     EditPretoxChar->setObjectName("EditPretoxChar");
     EditPretoxChar->setEnabled(false);

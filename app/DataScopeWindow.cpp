@@ -32,6 +32,7 @@
 #include "device/SerialPort.h"
 #include "pages/frame/BusyCursor.h"
 #include "pages/frame/Dialogs.h"
+#include "pages/frame/Widgets.h"
 #include "scope/Interval.h"
 
 namespace odel::ui {
@@ -184,8 +185,7 @@ TfrmDataScope::TfrmDataScope(const QString& port, const std::vector<ScopeModuleN
     edtInterval->setMaximumWidth(80);
     bar->addWidget(edtInterval);
     auto button = [&](const char* name, const QString& text) {
-        auto* b = new QPushButton(text, right);
-        b->setObjectName(name);
+        auto* b = makeButton(name, text, right);
         bar->addWidget(b);
         return b;
     };

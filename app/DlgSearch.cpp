@@ -13,14 +13,13 @@
 #include "app/TreeImages.h"
 #include "device/BusProbe.h"
 #include "device/SerialPort.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
 namespace {
 QLineEdit* addressEdit(QWidget* parent, const char* name) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
-    e->setReadOnly(true);
+    auto* e = makeReadOnlyEdit(name, {}, parent);
     e->setEnabled(false);
     e->setMaximumWidth(60);
     return e;

@@ -24,6 +24,7 @@
 #include "device/SerialPort.h"
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/SavedState.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
@@ -31,8 +32,7 @@ namespace {
 const char* const kFileFilter = "*.txt (*.txt);;All Files (*)";
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
+    auto* b = makeButton(name, caption, parent);
     b->setAutoDefault(false);  // Enter belongs to the command line
     return b;
 }

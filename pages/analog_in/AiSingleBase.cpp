@@ -21,15 +21,12 @@
 #include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
 #include "pages/frame/StatusPanels.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
 namespace {
 using G = GeneralSettingGroup;
-
-QString qstr(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // Exactly `width` hex digits of a reply field as a number; -1 when the field is anything else.
 int strictHex(const std::string& field, int width = 2) {

@@ -25,6 +25,7 @@
 #include "pages/frame/Lamp.h"
 #include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
@@ -42,12 +43,6 @@ AiSingleKind kind7349() {
     k.dataFormatItems = {"Engineering Units", "% FSR", "Two Completed of Hex"};
     k.dataFormatCodes = {"00", "01", "10"};
     return k;
-}
-
-QPushButton* button(const char* name, const QString& text, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    return b;
 }
 }  // namespace
 
@@ -77,8 +72,8 @@ QWidget* TfrmM7349::buildSettingTab() {
     auto* ao = new QGroupBox(" AO Calibration ", tab);
     ao->setObjectName("gbAOCalibration");
     auto* ah = new QHBoxLayout(ao);
-    bitbtn0V = button("bitbtn0V", "Trim for &0V", ao);
-    bitbtn10V = button("bitbtn10V", "Trim for &10V", ao);
+    bitbtn0V = makeButton("bitbtn0V", "Trim for &0V", ao);
+    bitbtn10V = makeButton("bitbtn10V", "Trim for &10V", ao);
     connect(bitbtn0V, &QPushButton::clicked, this, [this] { AOCalibration(2); });
     connect(bitbtn10V, &QPushButton::clicked, this, [this] { AOCalibration(3); });
     ah->addWidget(bitbtn0V);
@@ -138,7 +133,7 @@ QWidget* TfrmM7349::buildDataTab() {
     edtAO_Val->setValidator(
         new QRegularExpressionValidator(QRegularExpression("[0-9+.]*"), edtAO_Val));
     connect(edtAO_Val, &QLineEdit::returnPressed, this, &TfrmM7349::btnValueOutputClick);
-    btnValueOutput = button("btnValueOutput", "&Output", out);
+    btnValueOutput = makeButton("btnValueOutput", "&Output", out);
     connect(btnValueOutput, &QPushButton::clicked, this, &TfrmM7349::btnValueOutputClick);
     auto* trims = new QHBoxLayout;
     struct Trim {
@@ -151,7 +146,7 @@ QWidget* TfrmM7349::buildDataTab() {
                           Trim{"bitbtnLeft", "<", "To trim -1.5uA", -100},
                           Trim{"bitbtnRight", ">", "To trim 1.5uA", 100},
                           Trim{"bitbtnRightRight", ">>", "To trim 15.0uA", 1000}}) {
-        QPushButton* b = button(t.name, t.text, out);
+        QPushButton* b = makeButton(t.name, t.text, out);
         b->setToolTip(t.hint);
         b->setFixedWidth(36);
         const int steps = t.steps;
@@ -161,7 +156,7 @@ QWidget* TfrmM7349::buildDataTab() {
     og->addWidget(edtAO_Val, 2, 1);
     og->addWidget(btnValueOutput, 2, 2);
     og->addLayout(trims, 2, 3);
-    btnStartup = button("btnStartup", "Set as &Initial", out);
+    btnStartup = makeButton("btnStartup", "Set as &Initial", out);
     connect(btnStartup, &QPushButton::clicked, this, &TfrmM7349::btnStartupClick);
     og->addWidget(btnStartup, 2, 4);
     edtLast_Val = new QLineEdit("0.0", out);

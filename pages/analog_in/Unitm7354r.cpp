@@ -20,6 +20,7 @@
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/GeneralSettingGroup.h"
 #include "pages/frame/Pause.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
@@ -45,10 +46,6 @@ AiPageKind kind7354R() {
     k.generalRows = G::DataFormat | G::IntegrationTime | G::CommWDT | G::Protocol;
     k.ranges = ranges7354R();
     return k;
-}
-
-QString hex2(int n) {
-    return QString::asprintf("%02X", n);
 }
 }  // namespace
 

@@ -21,23 +21,11 @@
 #include "pages/frame/GeneralSettingGroup.h"
 #include "pages/frame/Lamp.h"
 #include "pages/frame/Pause.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
 namespace {
-QString qstr(const std::string& s) {
-    return QString::fromStdString(s);
-}
-QString hex2(int n) {
-    return QString::asprintf("%02X", n);
-}
-QComboBox* makeList(const char* name, const QStringList& items, QWidget* parent) {
-    auto* c = new QComboBox(parent);
-    c->setObjectName(name);
-    c->addItems(items);
-    c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    return c;
-}
 QLineEdit* makeEdit(const char* name, const QString& text, const QString& allowed, int maxLength,
                     QWidget* parent) {
     auto* e = new QLineEdit(text, parent);
@@ -46,11 +34,6 @@ QLineEdit* makeEdit(const char* name, const QString& text, const QString& allowe
     e->setFixedWidth(90);
     e->setValidator(new QRegularExpressionValidator(QRegularExpression(allowed), e));
     return e;
-}
-QPushButton* makeButton(const char* name, const QString& text, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    return b;
 }
 const QString kGeneralFail = "Fail to fresh general setting data!";
 const QString kPollFail = "Poilling Counter Error!";

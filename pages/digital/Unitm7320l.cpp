@@ -16,6 +16,7 @@
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/Lamp.h"
 #include "pages/frame/Pause.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
@@ -50,8 +51,7 @@ void TfrmM7320L::buildCounterTab(QVBoxLayout* tab) {
         return last;
     };
     auto button = [this](const char* name, QWidget* parent, std::function<void()> run) {
-        auto* b = new QPushButton("&Update", parent);
-        b->setObjectName(name);
+        auto* b = makeButton(name, "&Update", parent);
         connect(b, &QPushButton::clicked, this, std::move(run));
         return b;
     };

@@ -10,6 +10,7 @@
 #include <QRegularExpressionValidator>
 
 #include "pages/frame/UpDown.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
@@ -17,15 +18,6 @@ bool isShown(const QWidget* w) {
     return w && !w->isHidden();
 }
 
-namespace {
-QComboBox* makeList(const char* name, const QStringList& items, QWidget* parent) {
-    auto* c = new QComboBox(parent);
-    c->setObjectName(name);
-    c->addItems(items);
-    c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    return c;
-}
-}  // namespace
 
 GeneralSettingGroup::GeneralSettingGroup(unsigned rows, QWidget* parent)
     : QGroupBox(" General Setting ", parent) {

@@ -16,15 +16,12 @@
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/SavedState.h"
 #include "pages/frame/StatusPanels.h"
+#include "pages/frame/Widgets.h"
 #include "pages/main_unit/Unitmdownload.h"
 
 namespace odel::ui {
 
 namespace {
-QString qstr(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 struct SlotModule {
     const char* name;
     const char* description;
@@ -46,9 +43,7 @@ constexpr SlotModule kSlotModules[] = {
 };
 
 QLineEdit* readOnlyEdit(const char* name, int width, QWidget* parent) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
-    e->setReadOnly(true);
+    auto* e = makeReadOnlyEdit(name, {}, parent);
     e->setFixedWidth(width);
     return e;
 }

@@ -23,6 +23,7 @@
 #include "pages/frame/Lamp.h"
 #include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
@@ -91,8 +92,7 @@ void TfrmM7364Mod::buildPage() {
     buttons->addStretch(1);
     auto button = [this](QWidget* parent, QHBoxLayout* row, const char* name, const char* text,
                          void (TfrmM7364Mod::*slot)()) {
-        auto* b = new QPushButton(text, parent);
-        b->setObjectName(name);
+        auto* b = makeButton(name, text, parent);
         connect(b, &QPushButton::clicked, this, slot);
         row->addWidget(b);
     };
