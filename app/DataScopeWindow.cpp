@@ -32,6 +32,7 @@
 #include "device/SerialPort.h"
 #include "pages/frame/BusyCursor.h"
 #include "pages/frame/Dialogs.h"
+#include "pages/frame/Pause.h"
 #include "pages/frame/Widgets.h"
 #include "scope/Interval.h"
 
@@ -52,7 +53,9 @@ QString Number(double v) {
 }
 
 constexpr int kRepaintMs = 200;  // the shortest time between two chart refreshes
-constexpr int kRateWindow = 10;  // sweeps the achieved rate is taken over
+constexpr int kRateWindow = 10;
+constexpr int kBusyRetryMs = 20;  // how soon a sweep held back by another window tries again  //
+                                  // sweeps the achieved rate is taken over
 
 }  // namespace
 
@@ -396,6 +399,13 @@ void TfrmDataScope::stopSampling() {
 // interval after this one started, or at once when this one took longer.
 void TfrmDataScope::tmrSweepTimer() {
     if (!running_) return;
+    // No sweep between the steps of another window's sequence (a page's update and its
+    // settling pause, a search, a firmware download): it waits until that is done.
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (inPause() || (modal && !ownMessage_)) {
+        tmrSweep->start(kBusyRetryMs);
+        return;
+    }
     lastStart_ = clock_.elapsed();
     starts_.push_back(lastStart_);
     while (starts_.size() > static_cast<std::size_t>(kRateWindow)) starts_.pop_front();
@@ -639,7 +649,9 @@ void TfrmDataScope::stopRecording(const QString& why) {
     const QString text = "Recording stopped: cannot write to " + recordPath_ + " (" + why +
                          "). The rows written before are kept; sampling goes on.";
     setStatus(text, true);
+    ownMessage_ = true;  // sampling goes on while the message is shown
     dialogs().error(text);
+    ownMessage_ = false;
 }
 
 void TfrmDataScope::btMarkClick() {

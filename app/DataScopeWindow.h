@@ -159,9 +159,10 @@ class TfrmDataScope : public QWidget {
     bool running_ = false;
     bool paused_ = false;
     bool following_ = true;
-    bool dirty_ = false;      // sweeps not yet drawn
-    bool viewDirty_ = false;  // the user zoomed or panned
-    double pausedAt_ = 0;     // while paused: the time of the last sweep drawn
+    bool ownMessage_ = false;  // our own message box is up: sweeps go on
+    bool dirty_ = false;       // sweeps not yet drawn
+    bool viewDirty_ = false;   // the user zoomed or panned
+    double pausedAt_ = 0;      // while paused: the time of the last sweep drawn
     double lastRefreshMs_ = 0;
     QElapsedTimer clock_;
     qint64 lastStart_ = 0;

@@ -9,6 +9,7 @@ namespace odel::ui {
 
 namespace {
 std::function<void(int)> g_handler;
+int g_depth = 0;
 
 void realPause(int ms) {
     QDeadlineTimer deadline(ms);
@@ -21,12 +22,20 @@ void realPause(int ms) {
 
 void pause(int ms) {
     if (ms <= 0) return;
+    ++g_depth;
     if (g_handler)
         g_handler(ms);
     else
         realPause(ms);
+    --g_depth;
 }
 
-void setPauseHandler(std::function<void(int)> handler) { g_handler = std::move(handler); }
+bool inPause() {
+    return g_depth > 0;
+}
+
+void setPauseHandler(std::function<void(int)> handler) {
+    g_handler = std::move(handler);
+}
 
 }  // namespace odel::ui

@@ -7,6 +7,9 @@
 namespace odel::ui {
 
 void pause(int ms);
+// True while a pause runs: a handler is between two steps of its sequence, and work of its own
+// on the bus (the Data Scope's sweeps) waits.
+bool inPause();
 // Replaces the pause (for tests); an empty function restores the real one.
 void setPauseHandler(std::function<void(int)> handler);
 

@@ -143,6 +143,18 @@ TEST_F(DataScopeTest, SamplesRecordsWithAMarkAndExportsTheChart) {
     EXPECT_FALSE(w->sampler().Status()[0].lastOk);
     EXPECT_EQ(ai->foreground(2).color(), QColor(Qt::red));
 
+    // No sweep falls into a page's pause between the steps of its sequence.
+    std::uint64_t inside = 0;
+    odel::ui::setPauseHandler([&](int ms) {
+        const std::uint64_t at = w->traces()[0].Stats().count;
+        QTest::qWait(ms);
+        inside += w->traces()[0].Stats().count - at;
+    });
+    odel::ui::pause(350);
+    odel::ui::setPauseHandler([](int) {});
+    EXPECT_EQ(inside, 0u);
+    sweeps(w, 1);
+
     w->edtNote->setText("valve, opened");
     QTest::keyClick(w, Qt::Key_M);
     EXPECT_EQ(w->edtNote->text(), "");
