@@ -140,6 +140,35 @@ class PageTest : public ::testing::Test {
         }
     }
 
+    // Settings files in the test's own scratch folder.
+    QString path(const char* name) const { return dir.filePath(name); }
+    static QByteArray read(const QString& file) {
+        QFile f(file);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << file.toStdString();
+        return f.readAll();
+    }
+    static void write(const QString& file, const QByteArray& content) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << file.toStdString();
+        f.write(content);
+    }
+    odel::ui::ModulePage* modulePage() const {
+        return static_cast<odel::ui::ModulePage*>(page.get());
+    }
+    // The page's settings file saved as s.txt, as its bytes.
+    QByteArray save() {
+        dialogs.fileAnswers.push_back(path("s.txt"));
+        modulePage()->SaveConfiguration();
+        return read(path("s.txt"));
+    }
+    // Loads the content as l.txt, the dialog record cleared first.
+    void load(const QByteArray& content) {
+        write(path("l.txt"), content);
+        dialogs.clear();
+        dialogs.fileAnswers.push_back(path("l.txt"));
+        modulePage()->LoadConfiguration();
+    }
+
     template <class T>
     T* get(const QString& name) const {
         T* w = page->findChild<T*>(name);
@@ -167,6 +196,7 @@ class PageTest : public ::testing::Test {
     odel::ui::StatusPanels status;
     std::unique_ptr<QWidget> page;
     std::vector<int> pauses;
+    QTemporaryDir dir;
 };
 
 }  // namespace odel::test

@@ -250,32 +250,23 @@ TEST_F(Ao7361, CalibrationTrimsMoveTheReadBackAndSaveStoresThePoint) {
     EXPECT_EQ(edit("edtAO_CurrentReadBak")->text(), "3.985");
 }
 
-class Ao7361File : public Ao7361 {
-  protected:
-    QTemporaryDir dir;
-    QString file(const char* name) const { return dir.filePath(name); }
-    QByteArray read(const QString& path) const {
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        return f.readAll();
-    }
-};
+using Ao7361File = Ao7361;
 
 TEST_F(Ao7361File, SavedLinesByteForByteAndALoadThatReconfiguresTheModule) {
     auto* p = openOn(0x40 | 0x14 | 1, 0x31, true);  // checksum, slew 5, % FSR, 4~20 mA
-    dialogs.fileAnswers = {file("a.txt")};
+    dialogs.fileAnswers = {path("a.txt")};
     p->SaveConfiguration();
     EXPECT_EQ(dialogs.shown[0].text, "7361.txt");
-    EXPECT_EQ(read(file("a.txt")),
+    EXPECT_EQ(read(path("a.txt")),
               "Module Name:  ODEL-7361 \ncheckSum: 0\nInput Range: 1\nData Format: 1\n"
               "Slew Rate: 5\n");
-    QFile f(file("b.txt"));
+    QFile f(path("b.txt"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(
         "Module Name:  ODEL-7361 \ncheckSum: 1\nInput Range: 2\nData Format: 2\n"
         "Slew Rate: 9\n");
     f.close();
-    dialogs.fileAnswers = {file("b.txt")};
+    dialogs.fileAnswers = {path("b.txt")};
     dialogs.clear();
     edit("edtAddress_Dec")->setText("1");
     bus.clearReceived();

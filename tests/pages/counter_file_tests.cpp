@@ -14,33 +14,7 @@ using odel::sim::ModuleState;
 
 namespace {
 
-class CounterFile : public PageTest {
-  protected:
-    QString path(const char* name) const { return dir.filePath(name); }
-    QByteArray read(const QString& file) const {
-        QFile f(file);
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        return f.readAll();
-    }
-    void write(const QString& file, const QByteArray& content) const {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(content);
-    }
-    ModulePage* modulePage() const { return static_cast<ModulePage*>(page.get()); }
-    QByteArray save() {
-        dialogs.fileAnswers.push_back(path("s.txt"));
-        modulePage()->SaveConfiguration();
-        return read(path("s.txt"));
-    }
-    void load(const QByteArray& content) {
-        write(path("l.txt"), content);
-        dialogs.clear();
-        dialogs.fileAnswers.push_back(path("l.txt"));
-        modulePage()->LoadConfiguration();
-    }
-    QTemporaryDir dir;
-};
+using CounterFile = PageTest;
 
 ModuleState counting7320() {
     auto m = PageTest::module("7320", 0x07);

@@ -59,7 +59,6 @@ class Digital : public PageTest {
         return out;
     }
     QString panel(int i) const { return status.panelText(i); }
-    QTemporaryDir dir;
 };
 
 ModuleState dio(const std::string& model, int address) {

@@ -18,21 +18,7 @@ namespace {
 
 class SettingsFile : public PageTest {
   protected:
-    QString path(const char* name) const { return dir.filePath(name); }
-    QByteArray read(const QString& file) const {
-        QFile f(file);
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        return f.readAll();
-    }
-    void write(const QString& file, const QByteArray& content) const {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(content);
-    }
-    ModulePage* modulePage() const { return static_cast<ModulePage*>(page.get()); }
     bool polling() const { return page->findChild<QTimer*>("tmrUpdateAIData")->isActive(); }
-
-    QTemporaryDir dir;
 };
 
 // The page of a module at 10 with checksum on, watchdog 12.3 s, channels 0, 1, 7 enabled and

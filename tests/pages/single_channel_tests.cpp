@@ -376,17 +376,7 @@ TEST_F(SingleChannel, CalibrationDialogsCarryTheirTextsAndCommands) {
 
 // ---- settings files ----
 
-class SingleChannelFile : public SingleChannel {
-  protected:
-    QByteArray save() {
-        dialogs.fileAnswers.push_back(dir.filePath("s.txt"));
-        static_cast<ModulePage*>(page.get())->SaveConfiguration();
-        QFile f(dir.filePath("s.txt"));
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        return f.readAll();
-    }
-    QTemporaryDir dir;
-};
+using SingleChannelFile = SingleChannel;
 
 TEST_F(SingleChannelFile, SavedLinesByteForByte) {
     auto m = module("7341L", 0x09);

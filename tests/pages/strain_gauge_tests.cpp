@@ -245,14 +245,9 @@ TEST_F(StrainGauge, SettingsFileLinesAndEveryStateLoadsBack) {
     m.highLimit = "+050.00";
     startBus({m});
     open<TfrmM7349>("0E", "(0E)7349");
-    QTemporaryDir dir;
-    dialogs.fileAnswers.push_back(dir.filePath("s.txt"));
-    sg()->SaveConfiguration();
-    QFile f(dir.filePath("s.txt"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("Module Name:  ODEL-7349 \nBaudRate: 3\ncheckSum: 1\n"
-                                      "Input Range: 2\nData Format: 0\nIntegration Time: 0\n"
-                                      "Alarm Type: 1\nHigh Alarm: 50\nLow Alarm: -100\n"));
+    EXPECT_EQ(save(), QByteArray("Module Name:  ODEL-7349 \nBaudRate: 3\ncheckSum: 1\n"
+                                 "Input Range: 2\nData Format: 0\nIntegration Time: 0\n"
+                                 "Alarm Type: 1\nHigh Alarm: 50\nLow Alarm: -100\n"));
     expectLoadsBackEveryState<TfrmM7349>(
         "7349", {{"defaults", nullptr, nullptr, false},
                  {"INIT, unknown range", [](odel::sim::ModuleState& s) { s.typeCode = 0x05; },
