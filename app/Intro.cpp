@@ -3,7 +3,7 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-#include "app/Dispatch.h"
+#include "pages/Dispatch.h"
 #include "pages/PageRegistry.h"
 
 namespace odel::ui {

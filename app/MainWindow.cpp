@@ -29,7 +29,7 @@
 #include "app/DataScopeWindow.h"
 #include "app/ComSet.h"
 #include "app/DataDir.h"
-#include "app/Dispatch.h"
+#include "pages/Dispatch.h"
 #include "app/DlgAbout.h"
 #include "app/DlgAskAddr.h"
 #include "app/DlgNetPort.h"

@@ -18,6 +18,9 @@
 #include "device/ModbusMaster.h"
 #include "device/PortScan.h"
 #include "device/SerialPort.h"
+#ifdef ODEL_BACKUP_COMMANDS
+#include "backup/OdelctlBackup.h"
+#endif
 
 namespace {
 
@@ -348,6 +351,14 @@ int main(int argc, char** argv) {
     odelctl::AddLogOptions(log, logOptions);
     odelctl::MqttLogOptions mqttOptions;
     odelctl::AddMqttOptions(log, mqttOptions);
+#ifdef ODEL_BACKUP_COMMANDS
+    LinkOptions backupLink;
+    odel::backup::CliOptions backupOptions;
+    const auto backupCommands = odel::backup::AddCommands(app, backupOptions, [&](CLI::App* cmd) {
+        AddLinkOptions(cmd, backupLink);
+        cmd->add_option("PORT", backupLink.port, kPortHelp)->required();
+    });
+#endif
 
     try {
         app.parse(argc, argv);
@@ -367,6 +378,15 @@ int main(int argc, char** argv) {
         if (app.got_subcommand("send")) return CmdSend(sendLink, checksum, lines);
         if (app.got_subcommand("search")) return CmdSearch(searchLink, from, to);
         if (app.got_subcommand("log")) return CmdLog(logLink, logOptions, mqttOptions);
+#ifdef ODEL_BACKUP_COMMANDS
+        for (CLI::App* cmd : backupCommands) {
+            if (!cmd->parsed()) continue;
+            auto link = OpenLink(backupLink);
+            if (!link) return kUsage;
+            return odel::backup::RunCommand(cmd->get_name(), *link, backupLink.port,
+                                            backupOptions, argc, argv);
+        }
+#endif
         return CmdModbus(modbusLink, slave, action, argA, argB, hex);
     } catch (const UsageError& e) {
         std::cerr << "odelctl: " << e.message << "\n";

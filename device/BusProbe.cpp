@@ -79,8 +79,8 @@ bool BusSearch::ProbeAscii(int address, int phase, ProbeNode& found) {
     // No quiet wait before a probe: a late reply of the address before carries its address
     // (or is no "!" line at all) and is dropped, and one of this address is still its own.
     link_->SkipStaleWait();
+    probe_->SetAddress(Hex2(address));
     if (phase == 0) {
-        probe_->SetAddress(Hex2(address));
         link_->SetChecksum(0);
     } else {
         link_->SetChecksum(1);
@@ -116,6 +116,13 @@ bool BusSearch::ProbeModbusAt(SerialPort* link, int address, ProbeNode& found) {
     found.marker = 2;
     found.mainUnit = false;
     return true;
+}
+
+bool BusSearch::ProbeAt(SerialPort* link, int address, int marker, ProbeNode& found) {
+    BusSearch one(link, address, address);
+    found = ProbeNode{};
+    if (marker == 2) return one.ProbeModbus(address, found);
+    return one.ProbeAscii(address, marker == 1 ? 1 : 0, found);
 }
 
 std::vector<std::string> BusSearch::ReadSlotNodes(SerialPort* link, const std::string& address,

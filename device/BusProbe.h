@@ -44,6 +44,10 @@ class BusSearch {
     // Does nothing and returns false once finished.
     bool ProbeNext(ProbeNode& found, bool& progressed);
 
+    // One probe of one address in the protocol of a search's marker (0 ASCII, 1 ASCII with
+    // checksum, 2 Modbus RTU): whether the module answers there, and as which node.
+    static bool ProbeAt(SerialPort* link, int address, int marker, ProbeNode& found);
+
     // The slot nodes of a main unit at the two-digit address: one "$AAT", 8 slots for exactly
     // "8600X", 4 otherwise; empty slots and slots the table does not cover are left out.
     static std::vector<std::string> ReadSlotNodes(SerialPort* link, const std::string& address,

@@ -121,12 +121,16 @@ QByteArray ConfSchema::write() const {
     return out;
 }
 
-bool ConfSchema::parse(const QByteArray& content) {
+bool ConfSchema::parse(const QByteArray& content, ConfError* error) {
     parsed_.clear();
+    auto refuse = [error](qsizetype line, const QString& text) {
+        if (error) *error = {static_cast<int>(line), text};
+        return false;
+    };
     // Every line the page writes ends with LF; a CR before it (a file edited elsewhere) is
     // tolerated, anything after the last expected line is not.
     QList<QByteArray> raw = content.split('\n');
-    if (raw.isEmpty() || !raw.last().isEmpty()) return false;  // last line without LF
+    if (!raw.last().isEmpty()) return refuse(raw.size(), "the line does not end");
     raw.removeLast();
     std::size_t next = 0;
     for (const auto& l : lines_) {
@@ -134,27 +138,45 @@ bool ConfSchema::parse(const QByteArray& content) {
             parsed_.emplace_back();
             continue;
         }
-        if (next >= static_cast<std::size_t>(raw.size())) return false;
+        const qsizetype number = static_cast<qsizetype>(next) + 1;
+        if (next >= static_cast<std::size_t>(raw.size()))
+            return refuse(number, "the file ends where \"" + l.key + "\" belongs");
         QByteArray line = raw[static_cast<qsizetype>(next++)];
         if (line.endsWith('\r')) line.chop(1);
         const QString text = QString::fromLatin1(line);
         const QString head = l.key + ": ";
-        if (!text.startsWith(head)) return false;
+        if (!text.startsWith(head))
+            return refuse(number, "\"" + l.key + "\" expected, found \"" + text + "\"");
         const QString value = text.mid(head.size());
-        if (!l.accept(value)) return false;
+        if (!l.accept(value))
+            return refuse(number, "\"" + value + "\" is no value for \"" + l.key + "\"");
         parsed_.push_back(value);
     }
-    return next == static_cast<std::size_t>(raw.size());
+    if (next != static_cast<std::size_t>(raw.size()))
+        return refuse(static_cast<qsizetype>(next) + 1, "a line after the last one");
+    return true;
 }
 
-void ConfSchema::apply() const {
+void ConfSchema::apply(const std::function<void(int, const QString&)>& beforeStep) const {
+    QString lastKey;
+    int steps = 0;
     for (std::size_t i = 0; i < lines_.size() && i < parsed_.size(); ++i) {
         const auto& l = lines_[i];
         if (l.key.isEmpty()) {
-            if (l.run) l.run();
-        } else if (l.put)
-            l.put(parsed_[i]);
+            if (!l.run) continue;
+            if (beforeStep) beforeStep(++steps, lastKey);
+            l.run();
+        } else {
+            lastKey = l.key;
+            if (l.put) l.put(parsed_[i]);
+        }
     }
+}
+
+bool ConfSchema::empty() const {
+    for (const auto& l : lines_)
+        if (!l.key.isEmpty()) return false;
+    return true;
 }
 
 }  // namespace odel::ui

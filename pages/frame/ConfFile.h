@@ -14,6 +14,12 @@ class QLineEdit;
 
 namespace odel::ui {
 
+// Why content was refused: the line (counted from 1) and what is wrong with it.
+struct ConfError {
+    int line = 0;
+    QString text;
+};
+
 class ConfSchema {
   public:
     // "Module Name: %s\n" with the outer caption, blanks included; read back as the trimmed word.
@@ -45,10 +51,14 @@ class ConfSchema {
 
     QByteArray write() const;
     // Checks content line by line against the list; true when every line and nothing else is
-    // there. Applies nothing.
-    bool parse(const QByteArray& content);
+    // there. Applies nothing. On refusal error, when given, names the first line found wrong.
+    bool parse(const QByteArray& content, ConfError* error = nullptr);
     // Puts the parsed values into their controls and runs the steps, in file order.
-    void apply() const;
+    // beforeStep, when given, is told each step first: its number from 1 and the key of the
+    // line before it.
+    void apply(const std::function<void(int, const QString&)>& beforeStep = {}) const;
+    // True when the list holds no line (the page has no settings file).
+    bool empty() const;
     // The value of the first line with this key in content, or a null string.
     static QString valueIn(const QByteArray& content, const QString& key);
 

@@ -53,6 +53,9 @@ QString QtDialogs::openFileTitled(QWidget* parent, const QString& title,
                                   const QString& defaultName, const QString& filter) {
     return QFileDialog::getOpenFileName(parent, title, defaultName, filter);
 }
+QString QtDialogs::chooseFolder(QWidget* parent, const QString& title) {
+    return QFileDialog::getExistingDirectory(parent, title);
+}
 int QtDialogs::exec(QDialog* dialog) { return dialog->exec(); }
 
 }  // namespace odel::ui

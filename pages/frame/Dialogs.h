@@ -31,6 +31,10 @@ public:
         (void)title;
         return openFile(parent, defaultName, filter);
     }
+    // A folder chooser; by default the open-file dialog with the title as its default name.
+    virtual QString chooseFolder(QWidget* parent, const QString& title) {
+        return openFile(parent, title, QString());
+    }
     // Shows one of our own forms modally and returns its QDialog result code.
     virtual int exec(QDialog* dialog) = 0;
 };
@@ -55,6 +59,7 @@ public:
     QString saveFile(QWidget* parent, const QString& defaultName, const QString& filter) override;
     QString openFileTitled(QWidget* parent, const QString& title, const QString& defaultName,
                            const QString& filter) override;
+    QString chooseFolder(QWidget* parent, const QString& title) override;
     int exec(QDialog* dialog) override;
 };
 

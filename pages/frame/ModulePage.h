@@ -2,8 +2,10 @@
 // InitModule, asked to save or load its settings file, and deleted on the next tree click.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 class QTreeWidget;
 
@@ -14,6 +16,7 @@ class SerialPort;
 namespace odel::ui {
 
 class StatusPanels;
+struct ConfError;
 
 class ModulePage : public QWidget {
     Q_OBJECT
@@ -28,6 +31,23 @@ public:
     // Settings files; pages without them keep these empty (the commands then do nothing).
     virtual void SaveConfiguration() {}
     virtual void LoadConfiguration() {}
+
+    // The settings file without its file dialog, for the commands above and the whole-bus
+    // backup: whether the page has one, the bytes SaveConfiguration writes, the check loading
+    // makes (error names the line refused), and loading itself: check, then put the values and
+    // run the Update steps (beforeStep is told each step, see ConfSchema::apply).
+    virtual bool HasSettingsFile() { return false; }
+    virtual QByteArray SettingsFile() { return {}; }
+    virtual bool CheckSettingsFile(const QByteArray& content, ConfError* error) {
+        (void)content;
+        (void)error;
+        return false;
+    }
+    virtual bool DownloadSettingsFile(const QByteArray& content, ConfError* error,
+                                      const std::function<void(int, const QString&)>& beforeStep) {
+        (void)beforeStep;
+        return CheckSettingsFile(content, error);
+    }
 };
 
 }  // namespace odel::ui

@@ -42,6 +42,7 @@ int fromHex(const std::string& s) {
     return ok ? n : -1;
 }
 const char* kConfFilter = "*.txt (*.txt);;All Files (*.*)";
+constexpr qint64 kMaxConfFile = 64 * 1024;
 }  // namespace
 
 PageFrame::PageFrame(const QString& groupName, const QString& caption, unsigned generalRows,
@@ -299,10 +300,7 @@ void PageFrame::SaveConfiguration() {
     if (path.isEmpty()) return;
     QFile file(path);
     if (!openFileOrSay(file, QIODevice::WriteOnly | QIODevice::Truncate)) return;
-    ConfSchema schema;
-    schema.moduleName(caption_);
-    BuildConfSchema(schema);
-    file.write(schema.write());
+    file.write(SettingsFile());
 }
 
 void PageFrame::LoadConfiguration() {
@@ -311,19 +309,54 @@ void PageFrame::LoadConfiguration() {
     if (!path.isEmpty()) {
         QFile file(path);
         if (openFileOrSay(file, QIODevice::ReadOnly)) {
-            // A settings file is a few hundred bytes; anything far larger is not one of ours.
-            const QByteArray content = file.read(64 * 1024 + 1);
+            const QByteArray content = file.read(kMaxConfFile + 1);
             file.close();
-            ConfSchema schema;
-            schema.moduleName(caption_);
-            BuildLoadSchema(schema, content);
-            if (content.size() > 64 * 1024 || !schema.parse(content))
+            if (!DownloadSettingsFile(content, nullptr, {}))
                 dialogs().error("Load Configuration File Error!");
-            else
-                schema.apply();
         }
     }
     startPolling();
+}
+
+bool PageFrame::HasSettingsFile() {
+    ConfSchema schema;
+    BuildConfSchema(schema);
+    return !schema.empty();
+}
+
+QByteArray PageFrame::SettingsFile() {
+    ConfSchema schema;
+    schema.moduleName(caption_);
+    BuildConfSchema(schema);
+    return schema.write();
+}
+
+bool PageFrame::CheckSettingsFile(const QByteArray& content, ConfError* error) {
+    ConfSchema schema;
+    return checkedLoadSchema(schema, content, error);
+}
+
+bool PageFrame::DownloadSettingsFile(const QByteArray& content, ConfError* error,
+                                     const std::function<void(int, const QString&)>& beforeStep) {
+    ConfSchema schema;
+    if (!checkedLoadSchema(schema, content, error)) return false;
+    const bool polling = pollTimer_ && pollTimer_->isActive();
+    stopPolling();
+    schema.apply(beforeStep);
+    if (polling) startPolling();
+    return true;
+}
+
+bool PageFrame::checkedLoadSchema(ConfSchema& schema, const QByteArray& content,
+                                  ConfError* error) {
+    // A settings file is a few hundred bytes; anything far larger is not one of ours.
+    if (content.size() > kMaxConfFile) {
+        if (error) *error = {1, "the file is far larger than a settings file"};
+        return false;
+    }
+    schema.moduleName(caption_);
+    BuildLoadSchema(schema, content);
+    return schema.parse(content, error);
 }
 
 }  // namespace odel::ui

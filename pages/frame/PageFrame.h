@@ -36,6 +36,11 @@ class PageFrame : public ModulePage {
 
     void SaveConfiguration() override;
     void LoadConfiguration() override;
+    bool HasSettingsFile() override;
+    QByteArray SettingsFile() override;
+    bool CheckSettingsFile(const QByteArray& content, ConfError* error) override;
+    bool DownloadSettingsFile(const QByteArray& content, ConfError* error,
+                              const std::function<void(int, const QString&)>& beforeStep) override;
 
     QString caption() const { return caption_; }
     // Address the module object talks to ("00" in INIT state).
@@ -125,6 +130,9 @@ class PageFrame : public ModulePage {
     StatusPanels* statusBar_ = nullptr;
 
   private:
+    // The lines loading expects of content, checked against it.
+    bool checkedLoadSchema(ConfSchema& schema, const QByteArray& content, ConfError* error);
+
     QString caption_;
     QGroupBox* outer_;
     GeneralSettingGroup* general_;

@@ -72,8 +72,9 @@ void StatusPanels::setPanelText(int index, const QString& text) {
             panel2_->setText(text);
             break;
         default:
-            break;
+            return;
     }
+    Q_EMIT panelTextSet(index, text);
 }
 
 int StatusPanels::heartbeatImage() const {

@@ -25,6 +25,10 @@ class StatusPanels : public QStatusBar {
     void setPanelColor(int index, const QColor& color);
     QColor panelColor(int index) const;
 
+  Q_SIGNALS:
+    // Every text written to a panel, also when it equals the text shown.
+    void panelTextSet(int index, const QString& text);
+
   private:
     QLabel* panel0_;
     HeartbeatPanel* panel1_;

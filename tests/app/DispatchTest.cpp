@@ -3,7 +3,7 @@
 #include <QScrollArea>
 
 #include "AppFixture.h"
-#include "app/Dispatch.h"
+#include "pages/Dispatch.h"
 #include "device/SerialPort.h"
 #include "pages/PageRegistry.h"
 #include "pages/frame/ModulePage.h"

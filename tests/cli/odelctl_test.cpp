@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/RunOdelctl.h"
 #include "common/ScriptedPeer.h"
 #include "common/Ser2net.h"
 #include "device/PortScan.h"
@@ -21,54 +22,11 @@
 
 extern char** environ;
 
+using odel::test::Result;
+using odel::test::RunOdelctl;
 using odel::test::ScriptedPeer;
 
 namespace {
-
-struct Result {
-    int rc = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-// Runs build/bin/odelctl with the arguments; stdout and stderr are captured in files.
-Result RunOdelctl(const std::vector<std::string>& args) {
-    const std::string exe = std::string(ODEL_BIN_DIR) + "/odelctl";
-    char outName[] = "/tmp/odelctl-out-XXXXXX";
-    char errName[] = "/tmp/odelctl-err-XXXXXX";
-    int outFd = mkstemp(outName);
-    int errFd = mkstemp(errName);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(exe.c_str()));
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-    posix_spawn_file_actions_adddup2(&actions, errFd, 2);
-    Result r;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(outFd);
-    close(errFd);
-    r.out = Slurp(outName);
-    r.err = Slurp(errName);
-    unlink(outName);
-    unlink(errName);
-    return r;
-}
 
 std::string Bytes(std::initializer_list<int> list) {
     std::string s;

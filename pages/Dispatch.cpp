@@ -1,4 +1,4 @@
-#include "app/Dispatch.h"
+#include "pages/Dispatch.h"
 
 #include <array>
 
