@@ -27,7 +27,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/Dispatch.h"
+#include "pages/Dispatch.h"
 #include "app/TreeImages.h"
 #include "device/SerialPort.h"
 #include "pages/frame/BusyCursor.h"

@@ -247,6 +247,10 @@ void TfrmMain::buildCommands() {
     menuAddNetworkPort = item(tools, "menuAddNetworkPort", "Add &Network Port...");
     menuBusMonitor = item(tools, "menuBusMonitor", "&Bus Monitor");
     menuRecheck = item(tools, "menuRecheck", "&Re-check Known Modules");
+    tools->addSeparator();
+    menuBackUpBus = item(tools, "menuBackUpBus", "Back &Up Bus...");
+    menuCompareBackup = item(tools, "menuCompareBackup", "&Compare with Backup...");
+    menuRestoreBackup = item(tools, "menuRestoreBackup", "&Restore from Backup...");
     QMenu* help = menuBar()->addMenu("&Help");
     help->setObjectName("menuHelp");
     menuOnlineHelp = item(help, "menuOnlineHelp", "&Online Help");
@@ -283,6 +287,9 @@ void TfrmMain::buildCommands() {
     connect(menuBusMonitor, &QAction::triggered, this, &TfrmMain::menuBusMonitorClick);
     connect(menuRecheck, &QAction::triggered, this, &TfrmMain::menuRecheckClick);
     connect(menuAddNetworkPort, &QAction::triggered, this, &TfrmMain::menuAddNetworkPortClick);
+    connect(menuBackUpBus, &QAction::triggered, this, [this] { menuBackUpBusClick(); });
+    connect(menuCompareBackup, &QAction::triggered, this, [this] { menuCompareBackupClick(); });
+    connect(menuRestoreBackup, &QAction::triggered, this, [this] { menuRestoreBackupClick(); });
 }
 
 void TfrmMain::RefreshButton(bool save, bool search, bool terminal, bool dataScope, bool saveConf,
@@ -761,7 +768,16 @@ void TfrmMain::treeviewModuleContextMenu(const QPoint& pos) {
     QAction* recheck = menu.addAction("Re-check Known Modules");
     recheck->setObjectName("menuRecheckPort");
     recheck->setEnabled(item->childCount() > 0);
-    if (menu.exec(treeviewModule->viewport()->mapToGlobal(pos)) == recheck) RecheckPort(item);
+    // The whole-bus backup commands of this port.
+    menu.addSeparator();
+    QAction* backUp = menu.addAction(menuBackUpBus->text());
+    QAction* compare = menu.addAction(menuCompareBackup->text());
+    QAction* restore = menu.addAction(menuRestoreBackup->text());
+    QAction* chosen = menu.exec(treeviewModule->viewport()->mapToGlobal(pos));
+    if (chosen == recheck) RecheckPort(item);
+    if (chosen == backUp) menuBackUpBusClick(item);
+    if (chosen == compare) menuCompareBackupClick(item);
+    if (chosen == restore) menuRestoreBackupClick(item);
 }
 
 void TfrmMain::RecheckPort(QTreeWidgetItem* portNode) {

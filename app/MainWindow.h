@@ -63,6 +63,9 @@ class TfrmMain : public QMainWindow {
     QAction* menuBusMonitor;
     QAction* menuAddNetworkPort;
     QAction* menuRecheck;
+    QAction* menuBackUpBus;
+    QAction* menuCompareBackup;
+    QAction* menuRestoreBackup;
 
     void RefreshButton(bool save, bool search, bool terminal, bool dataScope, bool saveConf,
                        bool loadConf, bool help);
@@ -118,6 +121,10 @@ class TfrmMain : public QMainWindow {
     void menuRecheckClick();
     // The port node's context-menu command: selects the port, then re-checks it.
     void RecheckPort(QTreeWidgetItem* portNode);
+    // Whole-bus backup of a port node (the selected node's port when none is given).
+    void menuBackUpBusClick(QTreeWidgetItem* port = nullptr);
+    void menuCompareBackupClick(QTreeWidgetItem* port = nullptr);
+    void menuRestoreBackupClick(QTreeWidgetItem* port = nullptr);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -137,6 +144,9 @@ class TfrmMain : public QMainWindow {
     // What selecting a port node does: its COM settings page on a freshly checked link.
     void showPortPage(QTreeWidgetItem* item);
     bool askExit();
+    // The three backup commands: their port's page on its link, the folder, and the modules.
+    bool beginBusCommand(QTreeWidgetItem* port, const QString& title, QString& folder);
+    void runBusComparison(QTreeWidgetItem* port, bool restore);
     // Whether pos (viewport coordinates) is on the expand indicator of a node with children.
     bool onExpandIndicator(const QTreeWidgetItem* item, const QPoint& pos) const;
 
