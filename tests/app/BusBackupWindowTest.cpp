@@ -31,6 +31,11 @@ class BusBackupWindow : public AppFixture {
             EXPECT_NE(view, nullptr);
             if (!view) return int(QDialog::Rejected);
             rows << view->labSummary->text();
+            // ODEL_SCREENSHOT_DIR set: the view as shown, for the README.
+            if (const QByteArray shots = qgetenv("ODEL_SCREENSHOT_DIR");
+                !shots.isEmpty() && view->btRestore->isHidden() && !view->Ticked().size() &&
+                view->labSummary->text() != "No differences")
+                view->grab().save(QString::fromLocal8Bit(shots) + "/compare-view.png");
             for (int i = 0; i < view->treeDifferences->topLevelItemCount(); ++i) {
                 QTreeWidgetItem* m = view->treeDifferences->topLevelItem(i);
                 rows << m->text(0) + " | " + m->text(1);
