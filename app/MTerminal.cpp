@@ -214,7 +214,7 @@ void TfrmMTerminal::btSendClick() {
     }
     if (edtFileName->text().isEmpty()) return;
     QFile file(edtFileName->text());
-    if (!openFileOrSay(file, QIODevice::ReadOnly)) return;
+    if (!openRegularFileOrSay(file, kMaxCommandFile)) return;
     running_ = true;
     stopRun_ = false;
     refreshButtons();
@@ -301,13 +301,13 @@ void TfrmMTerminal::tmrUpdateTimer() {
 void TfrmMTerminal::btSaveToFileClick() {
     const QString path = dialogs().saveFile(this, QString(), kFileFilter);
     if (path.isEmpty()) return;
-    QFile file(path);
-    if (!openFileOrSay(file, QIODevice::WriteOnly | QIODevice::Truncate)) return;
-    QByteArray text;
-    if (!edtCommandStatus->document()->isEmpty())
-        for (const QString& line : edtCommandStatus->toPlainText().split('\n'))
-            text += line.toLatin1() + "\r\n";  // the bytes as they came
-    file.write(text);
+    saveFileOrSay(path, [this] {
+        QByteArray text;
+        if (!edtCommandStatus->document()->isEmpty())
+            for (const QString& line : edtCommandStatus->toPlainText().split('\n'))
+                text += line.toLatin1() + "\r\n";  // the bytes as they came
+        return text;
+    });
 }
 
 void TfrmMTerminal::btFileBrowseClick() {

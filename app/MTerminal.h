@@ -30,6 +30,8 @@ class TfrmMTerminal : public QDialog {
     static constexpr int kMaxFileWord = 47;
     // Command lines kept for Up/Down and saved between runs.
     static constexpr int kHistorySize = 100;
+    // Largest command file played: far more commands than a session sends.
+    static constexpr qint64 kMaxCommandFile = 1024 * 1024;
 
     void SetLink(odel::SerialPort* link) { link_ = link; }
     void SendCommandLine(const QString& text);

@@ -1,7 +1,8 @@
 #include "app/TreeListing.h"
 
-#include <QFile>
 #include <QTreeWidget>
+
+#include "pages/frame/Dialogs.h"
 
 namespace odel::ui {
 
@@ -21,10 +22,9 @@ QByteArray TreeListingText(const QTreeWidget* tree) {
 }
 
 bool SaveTreeListing(const QTreeWidget* tree, const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    const QByteArray text = TreeListingText(tree);
-    return file.write(text) == text.size() && file.flush();
+    // Through a temporary file, so a failed write leaves the old listing as it was.
+    ReplacingFile file(path);
+    return file.open(nullptr) && file.commit(TreeListingText(tree), nullptr);
 }
 
 }  // namespace odel::ui

@@ -70,12 +70,12 @@ int main(int argc, char** argv) {
         if (busFile.empty()) {
             ok = bus->start();
         } else {
-            QFile f(QString::fromStdString(busFile));
-            if (!f.open(QIODevice::ReadOnly)) {
-                std::cerr << "odel-utility: cannot read bus file " << busFile << "\n";
+            std::string text, error;
+            if (!odel::sim::readBusFile(busFile, text, error)) {
+                std::cerr << "odel-utility: bus file " << busFile << ": " << error << "\n";
                 return 2;
             }
-            ok = bus->startFromText(f.readAll().toStdString());
+            ok = bus->startFromText(text);
         }
         if (!ok) {
             std::cerr << "odel-utility: simulated bus: " << bus->error() << "\n";

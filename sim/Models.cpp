@@ -1,5 +1,12 @@
 // Model table of the simulated modules, their defaults, the default bus and the bus file format.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <cctype>
 #include <cstdio>
 #include <set>
@@ -341,6 +348,44 @@ std::string_view nextWord(std::string_view& line) {
 }
 
 }  // namespace
+
+bool readBusFile(const std::string& path, std::string& text, std::string& error) {
+    // O_NONBLOCK: opening a FIFO does not wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::string("cannot read: ") + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = "not a regular file";
+    } else if (static_cast<std::uint64_t>(st.st_size) > kMaxBusFileBytes) {
+        error = "larger than " + std::to_string(kMaxBusFileBytes) + " bytes";
+    } else {
+        text.clear();
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                error = std::string("cannot read: ") + std::strerror(errno);
+                break;
+            }
+            if (n == 0) break;
+            text.append(buffer, static_cast<std::size_t>(n));
+            if (text.size() > kMaxBusFileBytes) {  // it grew while being read
+                error = "larger than " + std::to_string(kMaxBusFileBytes) + " bytes";
+                break;
+            }
+        }
+        if (error.empty()) {
+            ::close(fd);
+            return true;
+        }
+    }
+    ::close(fd);
+    return false;
+}
 
 bool parseBusFile(const std::string& text, BusDescription& bus, std::string& error) {
     BusDescription out;

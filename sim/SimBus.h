@@ -160,6 +160,11 @@ std::optional<ModuleState> makeModule(const std::string& model, int address);
 // Bus file: one module per line, '#' starts a comment. Returns false with a message that names
 // the line ("line 3: unknown model 7999") and leaves bus untouched on the first bad line.
 bool parseBusFile(const std::string& text, BusDescription& bus, std::string& error);
+// Largest bus file read: a full bus of 256 modules takes a few kilobytes.
+inline constexpr std::size_t kMaxBusFileBytes = 4 * 1024 * 1024;
+// Reads a bus file into text. Refuses, with a message, anything but a regular file of at most
+// kMaxBusFileBytes (a FIFO or /dev/zero would block or never end).
+bool readBusFile(const std::string& path, std::string& text, std::string& error);
 
 // Addresses of the default bus (what a search from 0 finds, in this order).
 namespace defaultbus {

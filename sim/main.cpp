@@ -4,9 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "sim/SimBus.h"
 
@@ -29,15 +27,12 @@ int main(int argc, char** argv) {
 
     odel::sim::BusDescription bus = odel::sim::defaultBus();
     if (!busFile.empty()) {
-        std::ifstream in(busFile);
-        if (!in) {
-            std::cerr << "odel-sim: cannot read " << busFile << "\n";
+        std::string text, error;
+        if (!odel::sim::readBusFile(busFile, text, error)) {
+            std::cerr << "odel-sim: " << busFile << ": " << error << "\n";
             return 2;
         }
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string error;
-        if (!odel::sim::parseBusFile(text.str(), bus, error)) {
+        if (!odel::sim::parseBusFile(text, bus, error)) {
             std::cerr << "odel-sim: " << busFile << ": " << error << "\n";
             return 2;
         }

@@ -2,7 +2,9 @@
 // so tests can install a recorder that answers from a script and keeps every text shown.
 #pragma once
 
+#include <QByteArray>
 #include <QIODevice>
+#include <functional>
 #include <QString>
 
 class QDialog;
@@ -46,6 +48,32 @@ void setDialogs(Dialogs* d);
 
 // Opens file in mode; when that fails, says "Error when opening file" (caption "Message").
 bool openFileOrSay(QFile& file, QIODevice::OpenMode mode);
+// Opens a regular file of at most maxBytes for reading, without blocking on a FIFO or a device;
+// anything else gets the same box with the reason on a second line.
+bool openRegularFileOrSay(QFile& file, qint64 maxBytes);
+// A file written through a temporary beside it, renamed over the target only when every byte
+// is written and closed, so a good old file is never left truncated.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const QString& path);
+    ~ReplacingFile();  // removes the temporary unless committed
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+    // Creates the temporary. False when the file cannot be created; an existing file that is
+    // not a regular one is never replaced (reason: "not a regular file").
+    bool open(QString* reason);
+    // Writes content, closes and renames; false with the system's words for the failure.
+    bool commit(const QByteArray& content, QString* reason);
+
+private:
+    QByteArray target_, temp_;
+    int fd_ = -1;
+};
+
+// Saves what content() gives (asked only once the file could be created) through a
+// ReplacingFile. A file that cannot be created says "Error when opening file" (caption
+// "Message"); a failed write or close says the same with the reason on a second line.
+bool saveFileOrSay(const QString& path, const std::function<QByteArray()>& content);
 
 // The production implementation: QMessageBox, QFileDialog, QDialog::exec.
 class QtDialogs : public Dialogs {

@@ -298,9 +298,7 @@ void PageFrame::renameSelectedNode(const QString& text) {
 void PageFrame::SaveConfiguration() {
     const QString path = SaveFileIn(FileKind::SettingsFiles, this, defaultConfFileName(caption_), kConfFilter);
     if (path.isEmpty()) return;
-    QFile file(path);
-    if (!openFileOrSay(file, QIODevice::WriteOnly | QIODevice::Truncate)) return;
-    file.write(SettingsFile());
+    saveFileOrSay(path, [this] { return SettingsFile(); });
 }
 
 void PageFrame::LoadConfiguration() {

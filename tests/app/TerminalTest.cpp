@@ -1,5 +1,9 @@
 // The terminal against the simulated bus: log lines byte for byte, checksum, command files.
+#include <sys/stat.h>
+
 #include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QCheckBox>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -11,6 +15,7 @@
 #include "AppFixture.h"
 #include "app/ComSet.h"
 #include "app/MTerminal.h"
+#include "common/FileSizeLimit.h"
 #include "device/SerialPort.h"
 #include "pages/frame/SavedState.h"
 #include <QSettings>
@@ -348,5 +353,73 @@ TEST_F(TerminalTest, CommandLineSelectionHistoryAndSavedState) {
     terminal([&](TfrmMTerminal* t) {
         for (int i = 0; i < 101; ++i) QTest::keyClick(t->edtCommandLine, Qt::Key_Up);
         EXPECT_EQ(t->edtCommandLine->text(), "$322");  // line 50 of 0..149
+    });
+}
+
+TEST_F(TerminalTest, SpecialOrHugeCommandFilesAreRefusedAtOnce) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString huge = dir.filePath("huge.txt");
+    {
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(TfrmMTerminal::kMaxCommandFile + 1));
+    }
+    const struct {
+        QString file, reason;
+    } cases[] = {{fifo, "not a regular file"},
+                 {"/dev/zero", "not a regular file"},
+                 {dir.path(), "not a regular file"},
+                 {huge, "larger than 1048576 bytes"}};
+    terminal([&](TfrmMTerminal* t) {
+        QTest::mouseClick(t->rdbIsNotSingleCommand, Qt::LeftButton);
+        bus.clearReceived();
+        for (const auto& c : cases) {
+            rec.clear();
+            t->edtFileName->setText(c.file);
+            QElapsedTimer clock;
+            clock.start();
+            QTest::mouseClick(t->btSend, Qt::LeftButton);
+            EXPECT_LT(clock.elapsed(), 2000) << c.file.toStdString();
+            EXPECT_EQ(rec.texts("messageBox"), QStringList{"Error when opening file\n" + c.reason});
+        }
+        EXPECT_EQ(bus.busReceived(), "");
+    });
+}
+
+TEST_F(TerminalTest, AFailedSaveSaysWhyAndKeepsTheOldLog) {
+    QTemporaryDir dir;
+    const QString saved = dir.filePath("log.txt");
+    terminal([&](TfrmMTerminal* t) {
+        t->edtCommandLine->setText("$01M");
+        QTest::mouseClick(t->btSend, Qt::LeftButton);
+        rec.fileAnswers = {saved};
+        QTest::mouseClick(t->btSaveToFile, Qt::LeftButton);
+        QFile f(saved);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray good = f.readAll();
+        f.close();
+        for (int i = 0; i < 3; ++i) QTest::mouseClick(t->btSend, Qt::LeftButton);
+
+        rec.clear();
+        rec.fileAnswers = {saved};
+        {
+            odel::test::FileSizeLimit full(static_cast<rlim_t>(good.size()));
+            QTest::mouseClick(t->btSaveToFile, Qt::LeftButton);
+        }
+        EXPECT_EQ(rec.texts("messageBox"), QStringList{"Error when opening file\nFile too large"});
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), good);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"log.txt"});
+
+        rec.clear();
+        rec.fileAnswers = {"/dev/full"};
+        QTest::mouseClick(t->btSaveToFile, Qt::LeftButton);
+        EXPECT_EQ(rec.texts("messageBox"),
+                  QStringList{"Error when opening file\nnot a regular file"});
+        struct stat st {};
+        ASSERT_EQ(stat("/dev/full", &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
     });
 }

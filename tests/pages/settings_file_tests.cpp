@@ -1,9 +1,13 @@
 // Settings files of the multi-channel pages: the exact lines saved, a load that reconfigures
 // the module, and files that are refused before anything is sent.
+#include <sys/stat.h>
+
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include "PageFixture.h"
+#include "common/FileSizeLimit.h"
 #include "pages/analog_in/Unitm7347.h"
 #include "pages/analog_in/Unitm7352.h"
 #include "pages/analog_in/Unitm7352r.h"
@@ -78,6 +82,41 @@ TEST_F(SettingsFile, CancelOrAnUnwritableFileWritesNothing) {
     EXPECT_EQ(dialogs.shown[1].text, "Error when opening file");
     EXPECT_EQ(dialogs.shown[1].caption, "Message");
     EXPECT_EQ(received(), "");
+}
+
+TEST_F(SettingsFile, AFailedWriteSaysWhyAndKeepsTheOldFile) {
+    startBus({saved7354R()});
+    link->SetChecksum(1);
+    open<TfrmM7354R>("10", "(10)7354R");
+    const QByteArray good = "Module Name:  ODEL-7354+ \nBaudRate: 3\n";
+    write(path("a.txt"), good);
+    dialogs.fileAnswers.push_back(path("a.txt"));
+    {
+        FileSizeLimit full(64);  // the file needs some 300 bytes
+        modulePage()->SaveConfiguration();
+    }
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].text, "Error when opening file\nFile too large");
+    EXPECT_EQ(dialogs.shown[1].caption, "Message");
+    EXPECT_EQ(read(path("a.txt")), good);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.txt"});
+
+    // A device is not a file to save into, and is not replaced by one.
+    dialogs.clear();
+    dialogs.fileAnswers.push_back("/dev/full");
+    modulePage()->SaveConfiguration();
+    EXPECT_EQ(dialogs.texts("messageBox"),
+              QStringList{"Error when opening file\nnot a regular file"});
+    struct stat st {};
+    ASSERT_EQ(stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    // Saved again with room, the new file replaces the old one whole.
+    dialogs.clear();
+    dialogs.fileAnswers.push_back(path("a.txt"));
+    modulePage()->SaveConfiguration();
+    EXPECT_EQ(dialogs.texts("messageBox"), QStringList{});
+    EXPECT_EQ(read(path("a.txt")), QByteArray(kSaved7354R));
 }
 
 TEST_F(SettingsFile, LoadReconfiguresTheModule) {

@@ -116,6 +116,33 @@ TEST(OdelSimProcess, RejectsBadBusFile) {
     unlink(file.c_str());
 }
 
+TEST(OdelSimProcess, RefusesBusFilesThatAreNotRegularOrTooLarge) {
+    const std::string fifo = "/tmp/odel-sim-test-fifo-" + std::to_string(getpid());
+    const std::string big = "/tmp/odel-sim-test-big-" + std::to_string(getpid());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(big) << "01 7352\n";
+    ASSERT_EQ(truncate(big.c_str(), odel::sim::kMaxBusFileBytes + 1), 0);
+    const struct {
+        std::string file, says;
+    } cases[] = {{fifo, "not a regular file"},
+                 {"/dev/zero", "not a regular file"},
+                 {"/tmp", "not a regular file"},
+                 {big, "larger than 4194304 bytes"}};
+    for (const auto& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        Child child = spawn({kBin + "/odel-sim", "--bus", c.file});
+        ASSERT_GT(child.pid, 0);
+        EXPECT_EQ(readAll(child.out), "") << c.file;
+        EXPECT_EQ(readAll(child.err), "odel-sim: " + c.file + ": " + c.says + "\n");
+        EXPECT_EQ(waitExit(child.pid), 2) << c.file;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.file;
+        fclose(child.out);
+        fclose(child.err);
+    }
+    unlink(fifo.c_str());
+    unlink(big.c_str());
+}
+
 TEST(OdelSimProcess, MbpollReadsCoilsAndRegisters) {
     if (system("command -v mbpoll > /dev/null") != 0) GTEST_SKIP() << "mbpoll not installed";
     odel::sim::SimBus bus;
