@@ -19,6 +19,7 @@
 #include <QSerialPortInfo>
 #include <QSplitter>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -376,6 +377,15 @@ void TfrmMain::RefreshComPort(const QString& portName) {
             if (linkObserver_) link_->SetObserver(linkObserver_);
             link_->SetLineSettingsNotice(
                 [this] { ShowStatusMessage("Baud rate is set on the device server"); });
+            // Said once the handler that met the fault has returned (a page may be mid-poll).
+            link_->SetLinkFaultNotice([this, portName](odel::SerialPort::LinkFault f) {
+                const QString why = f == odel::SerialPort::LinkFault::DoesNotRead
+                                        ? "the device server does not read"
+                                        : "the device server sends without end";
+                QTimer::singleShot(0, this, [portName, why] {
+                    dialogs().error("Connection to " + portName + " closed!\n" + why);
+                });
+            });
         } else {
             // The spec's message, and on a second line what went wrong.
             const QString reason = OpenFailureReason(port->LastOpenError());

@@ -93,9 +93,27 @@ const char* OpenErrorText(odel::SerialPort::OpenError e) {
             return "unknown host";
         case odel::SerialPort::OpenError::BadName:
             return "not a port name (a device, tcp://HOST:PORT or rfc2217://HOST:PORT)";
+        case odel::SerialPort::OpenError::PortInUse:
+            return "the device server's port is in use";
+        case odel::SerialPort::OpenError::ServerClosed:
+            return "the device server closed the connection";
+        case odel::SerialPort::OpenError::SendsWithoutEnd:
+            return "the device server sends without end";
+        case odel::SerialPort::OpenError::DoesNotRead:
+            return "the device server does not read";
         default:
             return "cannot open port";
     }
+}
+
+const char* LinkFaultText(odel::SerialPort::LinkFault f) {
+    return f == odel::SerialPort::LinkFault::DoesNotRead ? "the device server does not read"
+                                                         : "the device server sends without end";
+}
+
+// A link given up for a fault of the device server (said on stderr when it happened).
+bool Faulted(const odel::SerialPort& link) {
+    return link.LastLinkFault() != odel::SerialPort::LinkFault::None;
 }
 
 // --trace: every exchange of the opened link, decoded, one row on stderr as it completes.
@@ -120,14 +138,20 @@ std::unique_ptr<odel::SerialPort> OpenLink(const LinkOptions& o) {
         std::cerr << "odelctl: " << o.port << ": " << OpenErrorText(link->LastOpenError()) << "\n";
         return nullptr;
     }
+    link->SetLinkFaultNotice([port = o.port](odel::SerialPort::LinkFault f) {
+        std::cerr << "odelctl: " << port << ": " << LinkFaultText(f) << "\n";
+    });
     if (!link->SetLineSettings(baud, 8, 0, 0)) {
-        if (!link->IsOpen())
+        if (Faulted(*link)) {
+            // said by the notice
+        } else if (!link->IsOpen()) {
             std::cerr << "odelctl: " << o.port
                       << ": the device server closed the connection (its port may be in use)\n";
-        else if (odel::SerialPort::IsSupportedBaud(baud))
+        } else if (odel::SerialPort::IsSupportedBaud(baud)) {
             std::cerr << "odelctl: " << o.port << ": the line settings were not taken\n";
-        else
+        } else {
             std::cerr << "odelctl: " << o.port << ": unsupported baud rate " << baud << "\n";
+        }
         return nullptr;
     }
     if (o.baudGiven && !link->LineSettingsReachDevice())
@@ -156,6 +180,7 @@ int CmdSend(const LinkOptions& o, bool checksum, const std::vector<std::string>&
         if (!link->Transact(command, kReadLimit, &reply)) rc = kNoAnswer;
         if (!reply.empty() && reply.back() == '\r') reply.pop_back();
         std::cout << (reply.empty() ? std::string("Timeout!") : reply) << "\n" << std::flush;
+        if (Faulted(*link)) return kUsage;
     }
     return rc;
 }
@@ -173,7 +198,7 @@ int CmdSearch(const LinkOptions& o, const std::string& fromText, const std::stri
         bool progressed = false;
         const bool found = search.ProbeNext(node, progressed);
         if (!link->IsOpen()) {
-            std::cerr << "odelctl: lost the port " << o.port << "\n";
+            if (!Faulted(*link)) std::cerr << "odelctl: lost the port " << o.port << "\n";
             return kUsage;
         }
         if (!found) continue;
@@ -279,7 +304,7 @@ int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::str
         if (!modbus.RequestWriteRegister(slave, first, value)) return kNoAnswer;
         if (!modbus.ReceiveWriteRegister()) return ModbusFailed(modbus, slave, 8);
     }
-    return kOk;
+    return Faulted(*link) ? kUsage : kOk;
 }
 
 int CmdLog(const LinkOptions& o, odelctl::LogOptions& log, const odelctl::MqttLogOptions& mqtt) {

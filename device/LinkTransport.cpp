@@ -179,7 +179,7 @@ class TtyTransport : public Transport {
         return true;
     }
 
-    bool Purge() override { return ::tcflush(fd_, TCIFLUSH) == 0; }
+    bool Purge(std::int64_t) override { return ::tcflush(fd_, TCIFLUSH) == 0; }
 
     bool Apply(const LineSettings& s) override {
         speed_t speed;
@@ -231,16 +231,200 @@ constexpr std::int64_t kConnectUsec = 3'000'000;
 // Device servers hold received bytes until the line pauses, so that a reply travels in one
 // packet; ser2net waits up to 20 ms by default.
 constexpr std::int64_t kServerForwardUsec = 20'000;
-// How long negotiation and setting answers are waited for.
-constexpr std::int64_t kAnswerUsec = 2'000'000;
-constexpr std::int64_t kPurgeAnswerUsec = 500'000;
+// Pause between connection attempts while the device server says its port is in use.
+constexpr std::int64_t kInUseRetryPauseUsec = 100'000;
+// Most of a refusal text kept.
+constexpr std::size_t kMaxRefusalText = 256;
+
+// A device server that refuses a connection because another client holds its port says so
+// ("Port's device already in use") and hangs up.
+bool SaysInUse(const std::string& text) {
+    std::string lower;
+    for (char c : text.substr(0, kMaxRefusalText))
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("in use") != std::string::npos || lower.find("busy") != std::string::npos;
+}
 
 class TcpTransport : public Transport {
   public:
-    explicit TcpTransport(PortAddress address) : address_(std::move(address)) {}
-    ~TcpTransport() override { Close(); }
+    TcpTransport(PortAddress address, const Limits& limits)
+        : address_(std::move(address)), limits_(limits) {}
+    TcpTransport(int connected, const Limits& limits) : limits_(limits), adopted_(connected) {}
+    ~TcpTransport() override {
+        Close();
+        if (adopted_ >= 0) ::close(adopted_);
+    }
 
     bool Open(OpenFailure& why) override {
+        Close();
+        fault_ = LinkFault::None;
+        if (adopted_ >= 0) {
+            fd_ = std::exchange(adopted_, -1);
+            return Start(why);
+        }
+        // While another client holds the server's port, it refuses each connection at once.
+        const std::int64_t retryUntil = NowUsec() + limits_.inUseRetryUsec;
+        for (;;) {
+            if (!Connect(why)) return false;
+            if (Start(why)) return true;
+            if (why != OpenFailure::PortInUse || NowUsec() + kInUseRetryPauseUsec > retryUntil)
+                return false;
+            ::usleep(static_cast<useconds_t>(kInUseRetryPauseUsec));
+        }
+    }
+
+    void Close() override {
+        if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+        out_.clear();
+    }
+
+    int Fd() const override { return fd_; }
+
+    long Read(std::uint8_t* buffer, std::size_t capacity) override {
+        ssize_t n = ::recv(fd_, buffer, capacity, MSG_DONTWAIT);
+        if (n > 0) return n;
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
+        return -1;  // closed by the server, or reset
+    }
+
+    long Write(const std::uint8_t* data, std::size_t count) override {
+        ssize_t n = ::send(fd_, data, count, MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n >= 0) return n;
+        if (errno == EAGAIN || errno == EINTR) return 0;
+        return -1;
+    }
+
+    bool Drain(std::int64_t deadlineUsec) override {
+        if (!FlushOutOrGiveUp(deadlineUsec)) return false;
+        // Until the server has taken every byte: the socket's queue of unacknowledged data.
+        for (;;) {
+            int queued = 0;
+            if (::ioctl(fd_, SIOCOUTQ, &queued) != 0 || queued == 0) return true;
+            if (NowUsec() >= deadlineUsec) return true;  // the reply's time-out takes over
+            // A reply already arriving shows the command got there; a reset or hung-up
+            // connection never drains.
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 1) > 0) return (p.revents & POLLIN) != 0;
+        }
+    }
+
+    bool Purge(std::int64_t deadlineUsec) override { return DropArrived(deadlineUsec); }
+
+    bool Apply(const LineSettings&) override { return true; }
+    LineSettings Current() const override { return {}; }
+    bool SettingsReachDevice() const override { return false; }
+
+    std::int64_t ClockOutUsec(std::size_t bytes, int baud) const override {
+        if (baud <= 0) baud = 9600;
+        return static_cast<std::int64_t>(bytes) * 10'000'000 / baud;
+    }
+
+    std::int64_t ForwardingUsec() const override {
+        tcp_info info{};
+        socklen_t len = sizeof info;
+        std::int64_t rtt = 0;
+        if (fd_ >= 0 && ::getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &len) == 0)
+            rtt = info.tcpi_rtt;
+        return kServerForwardUsec + rtt;
+    }
+
+    LinkFault Fault() const override { return fault_; }
+    void WriteTimedOut() override { GiveUp(LinkFault::DoesNotRead); }
+
+  protected:
+    // Protocol set-up once connected; on false the connection is closed and why says why.
+    virtual bool Started(OpenFailure&) { return true; }
+
+    // Takes what the socket holds, appending its data to text (up to kMaxRefusalText): the
+    // bytes taken, 0 when none are there, -1 when the link is lost (and closed).
+    virtual long TakeText(std::string& text) {
+        char buffer[kMaxRefusalText];
+        const long n = TcpTransport::Read(reinterpret_cast<std::uint8_t*>(buffer), sizeof buffer);
+        if (n < 0) Close();
+        if (n > 0) KeepText(text, buffer, static_cast<std::size_t>(n));
+        return n;
+    }
+
+    static void KeepText(std::string& text, const char* bytes, std::size_t count) {
+        if (text.size() < kMaxRefusalText)
+            text.append(bytes, std::min(count, kMaxRefusalText - text.size()));
+    }
+
+    // Sends the queued protocol and escaped bytes, waiting at most until the deadline:
+    // 1 all sent, 0 not all by the deadline, -1 the connection failed (and is closed).
+    int FlushOut(std::int64_t deadlineUsec) {
+        if (fd_ < 0) return -1;
+        while (!out_.empty()) {
+            ssize_t n = ::send(fd_, out_.data(), out_.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (n > 0) {
+                out_.erase(0, static_cast<std::size_t>(n));
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                Close();
+                return -1;
+            }
+            if (!WaitUntil(fd_, POLLOUT, deadlineUsec)) return 0;
+        }
+        return 1;
+    }
+
+    // FlushOut; a server that has not taken the bytes by the deadline does not read.
+    bool FlushOutOrGiveUp(std::int64_t deadlineUsec) {
+        const int r = FlushOut(deadlineUsec);
+        if (r == 0) return GiveUp(LinkFault::DoesNotRead);
+        return r == 1;
+    }
+
+    // Takes what the socket holds and drops its data: the bytes taken from the socket, 0 when
+    // none are there, -1 when the link is lost.
+    virtual long DropSome() {
+        std::uint8_t drop[4096];
+        return TcpTransport::Read(drop, sizeof drop);
+    }
+
+    // Drops input until none is there. False when the link is lost, or given up because the
+    // server is still sending at the deadline or after maxPurge bytes (protocol bytes count).
+    bool DropArrived(std::int64_t deadlineUsec) {
+        std::size_t dropped = 0;
+        for (;;) {
+            const long n = DropSome();
+            if (n < 0) return false;
+            if (n == 0) return true;
+            dropped += static_cast<std::size_t>(n);
+            if (dropped > limits_.maxPurge || NowUsec() >= deadlineUsec)
+                return GiveUp(LinkFault::SendsWithoutEnd);
+        }
+    }
+
+    // Input waiting right now.
+    bool Readable() const {
+        pollfd p{fd_, POLLIN, 0};
+        return fd_ >= 0 && ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN) != 0;
+    }
+
+    // Closes the link for a fault of the server; false, for the caller to return.
+    bool GiveUp(LinkFault fault) {
+        fault_ = fault;
+        Close();
+        return false;
+    }
+
+    // The fault that made the protocol start fail, as an open failure.
+    OpenFailure FaultOr(OpenFailure otherwise) const {
+        if (fault_ == LinkFault::SendsWithoutEnd) return OpenFailure::SendsWithoutEnd;
+        if (fault_ == LinkFault::DoesNotRead) return OpenFailure::DoesNotRead;
+        return otherwise;
+    }
+
+    PortAddress address_;
+    Limits limits_;
+    int fd_ = -1;
+    std::string out_;  // bytes taken but not yet handed to the socket
+    LinkFault fault_ = LinkFault::None;
+
+  private:
+    bool Connect(OpenFailure& why) {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
@@ -250,7 +434,8 @@ class TcpTransport : public Transport {
             why = OpenFailure::UnknownHost;
             return false;
         }
-        const std::int64_t deadline = NowUsec() + kConnectUsec;
+        const std::int64_t start = NowUsec();
+        const std::int64_t deadline = start + kConnectUsec;
         why = OpenFailure::NoAnswer;
         for (addrinfo* a = found; a != nullptr && fd_ < 0; a = a->ai_next) {
             int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
@@ -276,13 +461,21 @@ class TcpTransport : public Transport {
             ::close(fd);
         }
         ::freeaddrinfo(found);
-        if (fd_ < 0) return false;
+        // The handshake took about one round trip: a refusal arrives within a few of them.
+        connectUsec_ = NowUsec() - start;
+        return fd_ >= 0;
+    }
+
+    bool Start(OpenFailure& why) {
+        if (fd_ < 0) {
+            why = OpenFailure::Other;
+            return false;
+        }
         // Commands are short and waited for: no Nagle delay; keep-alive notices a dead server.
         int on = 1;
         ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         ::setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
-        if (!Started()) {
-            why = OpenFailure::Other;
+        if (!Started(why) || !Settled(why)) {
             Close();
             return false;
         }
@@ -290,92 +483,25 @@ class TcpTransport : public Transport {
         return true;
     }
 
-    void Close() override {
-        if (fd_ >= 0) ::close(std::exchange(fd_, -1));
-        out_.clear();
-    }
-
-    int Fd() const override { return fd_; }
-
-    long Read(std::uint8_t* buffer, std::size_t capacity) override {
-        ssize_t n = ::recv(fd_, buffer, capacity, MSG_DONTWAIT);
-        if (n > 0) return n;
-        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
-        return -1;  // closed by the server, or reset
-    }
-
-    long Write(const std::uint8_t* data, std::size_t count) override {
-        ssize_t n = ::send(fd_, data, count, MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (n >= 0) return n;
-        if (errno == EAGAIN || errno == EINTR) return 0;
-        return -1;
-    }
-
-    bool Drain(std::int64_t deadlineUsec) override {
-        if (FlushOut(deadlineUsec) != 1) return false;
-        // Until the server has taken every byte: the socket's queue of unacknowledged data.
-        for (;;) {
-            int queued = 0;
-            if (::ioctl(fd_, SIOCOUTQ, &queued) != 0 || queued == 0) return true;
-            if (NowUsec() >= deadlineUsec) return true;  // the reply's time-out takes over
-            // A reply already arriving shows the command got there; a reset or hung-up
-            // connection never drains.
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 1) > 0) return (p.revents & POLLIN) != 0;
-        }
-    }
-
-    bool Purge() override {
-        std::uint8_t drop[256];
-        while (Read(drop, sizeof drop) > 0) {
+    // A server that refuses a connection says why in a line of text and hangs up at once
+    // (ser2net: "Port's device already in use"): a new connection is watched that long before
+    // it is taken, so that text is never read as a reply. What else comes unasked is stale:
+    // the purge before each command drops it.
+    bool Settled(OpenFailure& why) {
+        const std::int64_t deadline = NowUsec() + limits_.settleUsec + 2 * connectUsec_;
+        std::string said;
+        while (NowUsec() < deadline && WaitUntil(fd_, POLLIN, deadline)) {
+            if (TakeText(said) < 0) {
+                why = FaultOr(SaysInUse(said) ? OpenFailure::PortInUse
+                                              : OpenFailure::ServerClosed);
+                return false;
+            }
         }
         return true;
     }
 
-    bool Apply(const LineSettings&) override { return true; }
-    LineSettings Current() const override { return {}; }
-    bool SettingsReachDevice() const override { return false; }
-
-    std::int64_t ClockOutUsec(std::size_t bytes, int baud) const override {
-        if (baud <= 0) baud = 9600;
-        return static_cast<std::int64_t>(bytes) * 10'000'000 / baud;
-    }
-
-    std::int64_t ForwardingUsec() const override {
-        tcp_info info{};
-        socklen_t len = sizeof info;
-        std::int64_t rtt = 0;
-        if (fd_ >= 0 && ::getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &len) == 0)
-            rtt = info.tcpi_rtt;
-        return kServerForwardUsec + rtt;
-    }
-
-  protected:
-    // Protocol set-up once connected.
-    virtual bool Started() { return true; }
-
-    // Sends the queued protocol and escaped bytes, waiting at most until the deadline:
-    // 1 all sent, 0 not all by the deadline, -1 the connection failed (and is closed).
-    int FlushOut(std::int64_t deadlineUsec) {
-        if (fd_ < 0) return -1;
-        while (!out_.empty()) {
-            ssize_t n = ::send(fd_, out_.data(), out_.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-            if (n > 0) {
-                out_.erase(0, static_cast<std::size_t>(n));
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                Close();
-                return -1;
-            }
-            if (!WaitUntil(fd_, POLLOUT, deadlineUsec)) return 0;
-        }
-        return 1;
-    }
-
-    PortAddress address_;
-    int fd_ = -1;
-    std::string out_;  // bytes taken but not yet handed to the socket
+    int adopted_ = -1;  // a connected socket handed over, until Open takes it
+    std::int64_t connectUsec_ = 0;
 };
 
 // ---- telnet with COM-PORT-OPTION ----
@@ -405,21 +531,18 @@ class Rfc2217Transport : public TcpTransport {
         return static_cast<long>(take);
     }
 
-    bool Purge() override {
+    bool Purge(std::int64_t deadlineUsec) override {
         data_.clear();
-        std::uint8_t drop[256];
-        while (Read(drop, sizeof drop) > 0) {
-        }
-        data_.clear();
+        if (!DropArrived(deadlineUsec)) return false;
         if (!session_.ComPortAccepted()) return true;
         const unsigned confirmed = session_.PurgesAnswered() + 1;
         out_ += session_.PurgeInput();
-        if (FlushOut(NowUsec() + kAnswerUsec) != 1) return false;
+        if (!FlushOutOrGiveUp(deadlineUsec)) return false;
         // The server may purge after the next command has reached the device, dropping its
         // reply: wait for the confirmation. Whatever came before it is stale.
-        const std::int64_t deadline = NowUsec() + kPurgeAnswerUsec;
         while (purgesConfirmed_ && session_.PurgesAnswered() < confirmed) {
-            if (!WaitUntil(fd_, POLLIN, deadline)) {
+            if (!AwaitInput(deadlineUsec)) {
+                if (fault_ != LinkFault::None) return false;
                 purgesConfirmed_ = false;  // a server that does not confirm is not waited for
                 break;
             }
@@ -432,11 +555,11 @@ class Rfc2217Transport : public TcpTransport {
     bool Apply(const LineSettings& s) override {
         if (!session_.ComPortAccepted()) return true;
         out_ += session_.SetLine(s);
-        const std::int64_t deadline = NowUsec() + kAnswerUsec;
-        if (FlushOut(deadline) != 1) return false;
+        const std::int64_t deadline = NowUsec() + limits_.answerUsec;
+        if (!FlushOutOrGiveUp(deadline)) return false;
         // The server answers each setting with the value it now uses.
         while (!session_.LineAnswered()) {
-            if (!WaitUntil(fd_, POLLIN, deadline)) return false;
+            if (!AwaitInput(deadline)) return false;
             if (Receive() < 0) return false;
         }
         return session_.BaudTaken();
@@ -445,24 +568,59 @@ class Rfc2217Transport : public TcpTransport {
     bool SettingsReachDevice() const override { return session_.ComPortAccepted(); }
 
   protected:
-    bool Started() override {
+    bool Started(OpenFailure& why) override {
         session_ = telnet::Session();
         data_.clear();
         purgesConfirmed_ = true;
         out_ = session_.Start();
-        const std::int64_t deadline = NowUsec() + kAnswerUsec;
-        if (FlushOut(deadline) != 1) return false;
+        const std::int64_t deadline = NowUsec() + limits_.answerUsec;
+        if (!FlushOutOrGiveUp(deadline)) {
+            why = FaultOr(OpenFailure::Other);
+            return false;
+        }
         while (!session_.Negotiated()) {
-            // A server that never answers is taken as one without the options.
-            if (!WaitUntil(fd_, POLLIN, deadline)) return true;
-            if (Receive() < 0) return false;
+            if (!AwaitInput(deadline)) {
+                if (fault_ == LinkFault::None) return true;  // a server without the options
+                why = FaultOr(OpenFailure::Other);
+                return false;
+            }
+            if (Receive() < 0) {
+                // A server whose port is held by another client says so in text, then hangs up.
+                why = FaultOr(SaysInUse(data_) ? OpenFailure::PortInUse
+                                               : OpenFailure::ServerClosed);
+                return false;
+            }
         }
         return true;
     }
 
+    long DropSome() override {
+        const long n = Receive();
+        data_.clear();
+        return n;
+    }
+
+    long TakeText(std::string& text) override {
+        const long n = Receive();
+        KeepText(text, data_.data(), data_.size());
+        data_.clear();
+        return n;
+    }
+
   private:
-    // Reads what the socket has, decodes it and sends the answers it asks for. -1: lost, and
-    // the connection is closed (a server whose device is busy says so in text, then hangs up).
+    // Waits for input until the deadline. False at the deadline; if the server is still
+    // sending then, it sends without end and the link is given up.
+    bool AwaitInput(std::int64_t deadlineUsec) {
+        if (NowUsec() >= deadlineUsec) {
+            if (Readable()) GiveUp(LinkFault::SendsWithoutEnd);
+            return false;
+        }
+        return WaitUntil(fd_, POLLIN, deadlineUsec);
+    }
+
+    // Reads what the socket has, decodes it and sends the answers it asks for, without
+    // waiting. -1: lost, and the connection is closed; also when the answers owed pile up
+    // because the server does not read them.
     long Receive() {
         std::uint8_t raw[512];
         long n = TcpTransport::Read(raw, sizeof raw);
@@ -470,9 +628,15 @@ class Rfc2217Transport : public TcpTransport {
         if (n <= 0) return n;
         std::string reply;
         session_.Receive(raw, static_cast<std::size_t>(n), data_, reply);
+        // Unread data beyond the cap is stale: the oldest goes.
+        if (data_.size() > limits_.maxPending) data_.erase(0, data_.size() - limits_.maxPending);
         if (!reply.empty()) {
             out_ += reply;
-            FlushOut(NowUsec() + kAnswerUsec);
+            if (FlushOut(NowUsec()) < 0) return -1;
+            if (out_.size() > limits_.maxOut) {
+                GiveUp(LinkFault::DoesNotRead);
+                return -1;
+            }
         }
         return n;
     }
@@ -539,13 +703,26 @@ std::unique_ptr<Transport> MakeTransport(const std::string& name) {
     if (!ParsePortName(name, address)) return nullptr;
     switch (address.scheme) {
         case Scheme::RawTcp:
-            return std::make_unique<TcpTransport>(std::move(address));
+            return std::make_unique<TcpTransport>(std::move(address), Limits{});
         case Scheme::Rfc2217:
-            return std::make_unique<Rfc2217Transport>(std::move(address));
+            return std::make_unique<Rfc2217Transport>(std::move(address), Limits{});
         case Scheme::Device:
             break;
     }
     return std::make_unique<TtyTransport>(name);
+}
+
+std::unique_ptr<Transport> AdoptConnection(Scheme scheme, int fd, const Limits& limits) {
+    switch (scheme) {
+        case Scheme::RawTcp:
+            return std::make_unique<TcpTransport>(fd, limits);
+        case Scheme::Rfc2217:
+            return std::make_unique<Rfc2217Transport>(fd, limits);
+        case Scheme::Device:
+            break;
+    }
+    ::close(fd);
+    return nullptr;
 }
 
 }  // namespace odel::link

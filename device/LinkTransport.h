@@ -19,6 +19,17 @@ struct LineSettings {
 };
 
 using OpenFailure = SerialPort::OpenError;
+using LinkFault = SerialPort::LinkFault;
+
+// The bounds of a network link. Deadlines in microseconds; caps in bytes.
+struct Limits {
+    std::int64_t answerUsec = 2'000'000;     // negotiation and the answers to line settings
+    std::int64_t settleUsec = 30'000;        // a new raw connection watched for a refusal
+    std::int64_t inUseRetryUsec = 2'000'000; // connecting again while the port is in use
+    std::size_t maxPending = 64 * 1024;      // decoded data waiting to be read (oldest dropped)
+    std::size_t maxOut = 64 * 1024;          // bytes owed to the server but not yet taken
+    std::size_t maxPurge = 1024 * 1024;      // input one purge drops before it gives up
+};
 
 // The rates the termios device and the network links offer.
 bool SupportedBaud(int baud);
@@ -40,8 +51,10 @@ class Transport {
     virtual long Write(const std::uint8_t* data, std::size_t count) = 0;
     // Waits until everything taken has left this computer, at most until the deadline.
     virtual bool Drain(std::int64_t deadlineUsec) = 0;
-    // Drops input that has arrived and, where the far end can, input it still holds.
-    virtual bool Purge() = 0;
+    // Drops input that has arrived and, where the far end can, input it still holds, at most
+    // until the deadline. A network peer still sending at the deadline (or past maxPurge
+    // bytes) closes the link with SendsWithoutEnd.
+    virtual bool Purge(std::int64_t deadlineUsec) = 0;
     virtual bool Apply(const LineSettings& settings) = 0;
     // The device's settings found by Open; baud 0 when they cannot be read.
     virtual LineSettings Current() const = 0;
@@ -53,6 +66,10 @@ class Transport {
     // What the way back adds to every reply: a device server's forwarding delay (it gathers a
     // reply's bytes into one packet) and the network's round trip. 0 on a local device.
     virtual std::int64_t ForwardingUsec() const = 0;
+    // Why the transport closed itself, None when it did not.
+    virtual LinkFault Fault() const { return LinkFault::None; }
+    // The caller waited for the way out until its deadline in vain.
+    virtual void WriteTimedOut() {}
 };
 
 // tcp://HOST:PORT and rfc2217://HOST:PORT; anything else is a device path.
@@ -67,5 +84,8 @@ bool ParsePortName(const std::string& name, PortAddress& address);
 bool IsNetworkPortName(const std::string& name);
 
 std::unique_ptr<Transport> MakeTransport(const std::string& name);
+// A network transport over a stream socket already connected (taken over; closed by it), with
+// its own limits: Open runs only the protocol start. For tests and fuzzing of hostile peers.
+std::unique_ptr<Transport> AdoptConnection(Scheme scheme, int fd, const Limits& limits);
 
 }  // namespace odel::link

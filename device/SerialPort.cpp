@@ -3,6 +3,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string_view>
@@ -20,6 +21,8 @@ using link::NowUsec;
 // Most bytes dropped while discarding a cut line or a late reply: a line that never goes quiet
 // (a babbling device) cannot hold a command back for ever.
 constexpr int kMaxDiscard = 4096;
+// Shortest deadline of an input purge on a network link.
+constexpr std::int64_t kMinPurgeUsec = 500'000;
 
 // Outcome of waiting for one direction of the descriptor.
 enum class WaitResult { Ready, Timeout, HardError };
@@ -62,6 +65,8 @@ struct SerialPort::Impl {
     char terminator = '\r';
     TrafficObserver* observer = nullptr;
     std::function<void()> settingsNotice;
+    LinkFault fault = LinkFault::None;
+    std::function<void(LinkFault)> faultNotice;
     // After a read gave up, a late reply may still be on its way: until this moment (extended by
     // every byte that arrives) input is stale and the next command line discards it first.
     std::int64_t staleUntilUsec = 0;
@@ -74,8 +79,12 @@ struct SerialPort::Impl {
 
     int Fd() const { return open ? transport->Fd() : -1; }
     bool ApplyLineSettings();
-    // A hard I/O error: close and try to open the same port once more.
+    // A hard I/O error: close and try to open the same port once more, unless the transport
+    // gave the link up for a fault of the far end.
     void Recover(SerialPort& self);
+    // When the transport closed itself for a fault: closes the link, keeps the fault and tells
+    // it. True then.
+    bool TakeFault(SerialPort& self);
     // Reads what has arrived into `in`. >0 count, 0 nothing yet, -1 link lost.
     long Fill();
     // Reads one byte, waiting at most timeoutMs. 1 = byte read, 0 = time-out, -1 = hard error.
@@ -89,7 +98,17 @@ bool SerialPort::Impl::ApplyLineSettings() {
     return true;
 }
 
+bool SerialPort::Impl::TakeFault(SerialPort& self) {
+    if (!open || transport->Fault() == LinkFault::None) return false;
+    const LinkFault f = transport->Fault();
+    self.Close();
+    fault = f;
+    if (faultNotice) faultNotice(f);
+    return true;
+}
+
 void SerialPort::Impl::Recover(SerialPort& self) {
+    if (TakeFault(self)) return;
     const int b = baud;
     const std::uint8_t d = dataBits, p = parity, s = stopBits;
     if (!self.Close()) return;
@@ -166,6 +185,7 @@ bool SerialPort::Open() {
         return false;
     }
     OpenError why = OpenError::None;
+    impl_->fault = LinkFault::None;
     if (!impl_->transport->Open(why)) {
         impl_->lastOpenError = why;
         return false;
@@ -198,6 +218,14 @@ SerialPort::OpenError SerialPort::LastOpenError() const {
     return impl_->lastOpenError;
 }
 
+SerialPort::LinkFault SerialPort::LastLinkFault() const {
+    return impl_->fault;
+}
+
+void SerialPort::SetLinkFaultNotice(std::function<void(LinkFault)> notice) {
+    impl_->faultNotice = std::move(notice);
+}
+
 bool SerialPort::SetLineSettings(int baud, std::uint8_t dataBits, std::uint8_t parity,
                                  std::uint8_t stopBits) {
     if (!IsSupportedBaud(baud)) return false;
@@ -212,7 +240,8 @@ bool SerialPort::SetLineSettings(int baud, std::uint8_t dataBits, std::uint8_t p
     m.parity = parity;
     m.stopBits = stopBits;
     if (!m.ApplyLineSettings()) {
-        if (m.open && m.transport->Fd() < 0) Close();  // the device server hung up
+        if (!m.TakeFault(*this) && m.open && m.transport->Fd() < 0)
+            Close();  // the device server hung up
         return false;
     }
     if (change && !m.transport->SettingsReachDevice() && m.settingsNotice) m.settingsNotice();
@@ -273,7 +302,12 @@ bool SerialPort::WriteBytes(std::size_t count, const std::uint8_t* buffer) {
             break;
         }
         WaitResult w = WaitFor(impl_->transport->Fd(), POLLOUT, deadline);
-        if (w == WaitResult::Timeout) break;
+        if (w == WaitResult::Timeout) {
+            // The far end takes nothing: a device server that does not read is given up.
+            impl_->transport->WriteTimedOut();
+            impl_->TakeFault(*this);
+            break;
+        }
         if (w == WaitResult::HardError) {
             hard = true;
             break;
@@ -365,7 +399,12 @@ void SerialPort::SkipStaleWait() {
 bool SerialPort::FlushInput() {
     if (!impl_->open) return false;
     impl_->inPos = impl_->inLen = 0;
-    return impl_->transport->Purge();
+    // A few time-outs, and never less than a device server needs to confirm a purge.
+    const std::int64_t wait = std::max<std::int64_t>(
+        kMinPurgeUsec, 3 * static_cast<std::int64_t>(impl_->timeoutMs) * 1000);
+    if (impl_->transport->Purge(NowUsec() + wait)) return true;
+    impl_->TakeFault(*this);
+    return false;
 }
 
 void SerialPort::SetChecksum(std::uint8_t flag) {

@@ -24,10 +24,16 @@ class SerialPort {
   public:
     // Why the last Open failed.
     // Refused, NoAnswer and UnknownHost are the network ones; BadName a malformed tcp:// or
-    // rfc2217:// name.
+    // rfc2217:// name. PortInUse: the device server kept saying its port is held by another
+    // connection; ServerClosed: it hung up at once, after some text; SendsWithoutEnd and
+    // DoesNotRead: it broke a deadline of the protocol start (see LinkFault).
     enum class OpenError {
-        None, NotPresent, Busy, NoPermission, Refused, NoAnswer, UnknownHost, BadName, Other
+        None, NotPresent, Busy, NoPermission, Refused, NoAnswer, UnknownHost, BadName,
+        PortInUse, ServerClosed, SendsWithoutEnd, DoesNotRead, Other
     };
+    // Why this side gave up an open network link: the device server kept sending past a
+    // deadline or a buffer's cap, or did not take what it was sent by a deadline.
+    enum class LinkFault { None, SendsWithoutEnd, DoesNotRead };
 
     explicit SerialPort(std::string portName);
     ~SerialPort();
@@ -38,6 +44,10 @@ class SerialPort {
     bool Close();
     bool IsOpen() const;
     OpenError LastOpenError() const;
+    // The fault that closed the link, None while open and after Open.
+    LinkFault LastLinkFault() const;
+    // Called once when a fault closes the link (no reconnection is tried then).
+    void SetLinkFaultNotice(std::function<void(LinkFault)> notice);
 
     // parity: 0 none; stopBits: 0 one stop bit (the codes the callers pass).
     bool SetLineSettings(int baud, std::uint8_t dataBits, std::uint8_t parity,

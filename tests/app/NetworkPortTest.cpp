@@ -10,6 +10,7 @@
 #include "app/DlgAskAddr.h"
 #include "app/DlgNetPort.h"
 #include "app/DlgSearch.h"
+#include "common/HostileServer.h"
 #include "common/Ser2net.h"
 #include "common/ScratchConfig.h"
 
@@ -127,6 +128,31 @@ TEST_F(NetworkPortTest, ServerStoppedMidPollFailsWithoutSpinningAndResumesAfterA
     QTest::qWait(1200);
     EXPECT_EQ(win->statbarMain->panelText(0), "Polling AI data...");
     EXPECT_NE(bus.received(bus.findModule(1)), "");
+}
+
+// A device server that floods once it has a command: the page's reads give the link up at
+// the purge, the window says why, and its event loop keeps running.
+TEST_F(NetworkPortTest, AFloodingServerClosesTheLinkWithTheReason) {
+    odel::test::HostileServer flood([](int fd, const std::atomic<bool>& stop) {
+        if (odel::test::HostileServer::Await(fd, "\r", stop))
+            odel::test::HostileServer::Flood(fd, "garbage ", stop);
+    });
+    const QString url = QString::fromStdString(flood.url("tcp"));
+    win = std::make_unique<odel::ui::TfrmMain>(QStringList{url}, false);
+    win->show();
+    tree = win->treeviewModule;
+    QTreeWidgetItem* module = addNode(root()->child(0), "(01)7352R", 0);
+    QElapsedTimer clock;
+    clock.start();
+    click(module);
+    EXPECT_LT(clock.elapsed(), 2000);
+    clock.restart();
+    QTest::qWait(1200);
+    EXPECT_LT(clock.elapsed(), 2200);
+    EXPECT_EQ(rec.texts("error"),
+              QStringList{"Connection to " + url + " closed!\nthe device server sends without end"});
+    EXPECT_FALSE(win->link() && win->link()->IsOpen());
+    EXPECT_EQ(flood.connections(), 1);
 }
 
 TEST_F(NetworkPortTest, AddNetworkPortListsTheServerAndOpensIt) {

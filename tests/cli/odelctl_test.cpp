@@ -1,7 +1,10 @@
 // odelctl end to end: the built program runs as a process against a scripted pty peer.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -342,6 +345,7 @@ class OdelctlSer2net : public ::testing::Test {
         for (int attempt = 0; attempt < 50; ++attempt) {
             r = RunOdelctl(args);
             if (r.out.find("in use") == std::string::npos &&
+                r.err.find("in use") == std::string::npos &&
                 r.err.find("closed the connection") == std::string::npos)
                 break;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -392,6 +396,36 @@ TEST_F(OdelctlSer2net, ModbusFramesHoldingFFCrossByteForByte) {
     const Result read = runWhenFree({"modbus", server->rfcUrl(), "4", "read-coils", "17", "1"});
     EXPECT_EQ(read.out, "1\n") << read.err;
     EXPECT_EQ(read.rc, 0);
+}
+
+// Another connection holds ser2net's device: its "Port's device already in use" is no reply,
+// and a search does not pass for an empty bus.
+TEST_F(OdelctlSer2net, APortHeldByAnotherConnectionIsInUse) {
+    serve("01 7352R\n");
+    const int holder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<std::uint16_t>(
+        std::stoi(server->rfcUrl().substr(server->rfcUrl().rfind(':') + 1))));
+    ASSERT_EQ(::connect(holder, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"send", server->rawUrl(), "$012"},
+          std::vector<std::string>{"search", "--to", "3", server->rawUrl()}}) {
+        const auto start = std::chrono::steady_clock::now();
+        const Result held = RunOdelctl(args);
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(held.rc, 2) << args[0];
+        EXPECT_EQ(held.out, "") << args[0];
+        EXPECT_EQ(held.err, "odelctl: " + server->rawUrl() + ": the device server's port is in use\n");
+        EXPECT_GT(took, std::chrono::milliseconds(1800)) << args[0] << ": tried again for 2 s";
+        EXPECT_LT(took, std::chrono::milliseconds(4000)) << args[0];
+    }
+    ::close(holder);
+    const Result freed = runWhenFree({"send", server->rawUrl(), "$012"});
+    EXPECT_EQ(freed.rc, 0) << freed.err;
+    EXPECT_EQ(freed.out, "!01080600\n");
 }
 
 TEST_F(OdelctlSer2net, RefusedAndMalformedNetworkPortsAreOpenFailures) {
