@@ -89,6 +89,10 @@ QString OpenFailureReason(odel::SerialPort::OpenError why) {
         case E::NoAnswer: return "no answer from the device server";
         case E::UnknownHost: return "unknown host";
         case E::BadName: return "not a port name";
+        case E::PortInUse: return "the device server's port is in use";
+        case E::ServerClosed: return "the device server closed the connection";
+        case E::SendsWithoutEnd: return "the device server sends without end";
+        case E::DoesNotRead: return "the device server does not read";
         default: return {};
     }
 }
