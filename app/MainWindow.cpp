@@ -391,7 +391,7 @@ void TfrmMain::RefreshComPort(const QString& portName) {
                 });
             });
         } else {
-            // The spec's message, and on a second line what went wrong.
+            // The open failure's message, and on a second line what went wrong.
             const QString reason = OpenFailureReason(port->LastOpenError());
             port.reset();
             dialogs().error("Open " + portName + " failed!" +

@@ -181,17 +181,17 @@ int restore(odel::SerialPort& link, const std::string& port, const CliOptions& o
 
 std::vector<CLI::App*> AddCommands(CLI::App& app, CliOptions& o,
                                    const std::function<void(CLI::App*)>& addPort) {
-    struct Spec {
+    struct Command {
         const char* name;
         const char* help;
     };
-    const Spec specs[] = {
+    const Command commands[] = {
         {"backup", "Back up every module's settings into a new folder"},
         {"compare", "Compare the bus with a backup (unified diff; exit 1 when it differs)"},
         {"restore", "Restore modules from a backup (lists what it would do without --yes)"},
     };
     std::vector<CLI::App*> out;
-    for (const Spec& s : specs) {
+    for (const Command& s : commands) {
         CLI::App* cmd = app.add_subcommand(s.name, s.help);
         addPort(cmd);
         cmd->add_option("DIR", o.dir, "Backup folder")->required();
