@@ -511,6 +511,8 @@ class Rfc2217Transport : public TcpTransport {
     using TcpTransport::TcpTransport;
 
     long Read(std::uint8_t* buffer, std::size_t capacity) override {
+        // A link given up for a fault hands out nothing it decoded before.
+        if (fault_ != LinkFault::None) return -1;
         if (data_.empty()) {
             long r = Receive();
             if (r < 0) return -1;
