@@ -1,13 +1,7 @@
 #include "pages/analog_in/Unitmcjc.h"
 
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPushButton>
-#include <QRegularExpressionValidator>
-#include <QVBoxLayout>
 #include <cmath>
 #include <cstdlib>
 
@@ -18,83 +12,27 @@
 
 namespace odel::ui {
 
-namespace {
-// A small drawing of the terminals: the thermocouple pair at the module's cold junction.
-class WiringPicture : public QWidget {
-  public:
-    explicit WiringPicture(QWidget* parent) : QWidget(parent) {
-        setObjectName("Image1");
-        setFixedSize(120, 90);
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(Qt::darkGray, 1));
-        p.setBrush(QColor(230, 230, 230));
-        p.drawRect(70, 10, 40, 70);
-        p.setBrush(QColor(90, 90, 90));
-        p.drawEllipse(QPointF(80, 30), 4, 4);
-        p.drawEllipse(QPointF(80, 60), 4, 4);
-        p.setPen(QPen(QColor(200, 40, 40), 2));
-        p.drawLine(QPointF(80, 30), QPointF(20, 45));
-        p.setPen(QPen(QColor(40, 40, 200), 2));
-        p.drawLine(QPointF(80, 60), QPointF(20, 45));
-        p.setPen(Qt::black);
-        p.drawText(QRectF(70, 80, 40, 10), Qt::AlignCenter, "CJC");
-    }
-};
-}  // namespace
-
-TfrmCJC::TfrmCJC(QWidget* parent) : QDialog(parent) {
-    setObjectName("TfrmCJC");
-    setWindowTitle("Cold Junction Compesation");
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(new WiringPicture(this), 0, Qt::AlignTop);
-    auto* right = new QVBoxLayout;
-    auto* grid = new QGridLayout;
-    auto* label1 = new QLabel("CJC Temperature =", this);
-    label1->setObjectName("Label1");
-    edtCurrentCJCVal = new QLineEdit(this);
-    edtCurrentCJCVal->setObjectName("edtCurrentCJCVal");
+TfrmCJC::TfrmCJC(QWidget* parent) : WiringDialog("TfrmCJC", "Cold Junction Compesation", parent) {
+    // The thermocouple pair at the module's cold junction.
+    setPicture(new WiringPicture(
+        QSize(120, 90), QRectF(70, 10, 40, 70), 30, 60,
+        [](QPainter& p) {
+            p.setPen(QPen(QColor(200, 40, 40), 2));
+            p.drawLine(QPointF(80, 30), QPointF(20, 45));
+            p.setPen(QPen(QColor(40, 40, 200), 2));
+            p.drawLine(QPointF(80, 60), QPointF(20, 45));
+            p.setPen(Qt::black);
+            p.drawText(QRectF(70, 80, 40, 10), Qt::AlignCenter, "CJC");
+        },
+        this));
+    edtCurrentCJCVal = addRow("CJC Temperature =", "Label1", "edtCurrentCJCVal", "'C", "Label3");
     edtCurrentCJCVal->setReadOnly(true);
     edtCurrentCJCVal->setEnabled(false);
-    edtCurrentCJCVal->setFixedWidth(80);
-    auto* label3 = new QLabel("'C", this);
-    label3->setObjectName("Label3");
-    auto* label2 = new QLabel("Input CJC Offset( -99.9 to +99.9 ) = ", this);
-    label2->setObjectName("Label2");
-    edtCJCVal = new QLineEdit(this);
-    edtCJCVal->setObjectName("edtCJCVal");
-    edtCJCVal->setMaxLength(5);
-    edtCJCVal->setFixedWidth(80);
-    // Digits, signs and the point only.
-    edtCJCVal->setValidator(
-        new QRegularExpressionValidator(QRegularExpression("[0-9+\\-.]*"), edtCJCVal));
-    auto* label4 = new QLabel("'C", this);
-    label4->setObjectName("Label4");
-    grid->addWidget(label1, 0, 0);
-    grid->addWidget(edtCurrentCJCVal, 0, 1);
-    grid->addWidget(label3, 0, 2);
-    grid->addWidget(label2, 1, 0);
-    grid->addWidget(edtCJCVal, 1, 1);
-    grid->addWidget(label4, 1, 2);
-    right->addLayout(grid);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btExecute = new QPushButton("&Save", this);
-    btExecute->setObjectName("btExecute");
-    btExit = new QPushButton("E&xit", this);
-    btExit->setObjectName("btExit");
-    buttons->addWidget(btExecute);
-    buttons->addWidget(btExit);
-    right->addLayout(buttons);
-    layout->addLayout(right);
-    connect(btExecute, &QPushButton::clicked, this, &TfrmCJC::btExecuteClick);
-    connect(btExit, &QPushButton::clicked, this, &QDialog::reject);
+    edtCJCVal =
+        addRow("Input CJC Offset( -99.9 to +99.9 ) = ", "Label2", "edtCJCVal", "'C", "Label4");
+    takeNumbers(edtCJCVal, 5);
+    // Enter saves through Save, the default button.
+    addButtons(nullptr);
 }
 
 TfrmCJC::~TfrmCJC() = default;

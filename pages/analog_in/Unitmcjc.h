@@ -2,17 +2,15 @@
 // -99.9 .. +99.9 'C in steps of 0.009 'C ("$AA9" + sign + four hex digits).
 #pragma once
 
-#include <QDialog>
 #include <memory>
 
-class QLineEdit;
-class QPushButton;
+#include "pages/analog_in/WiringDialog.h"
 
 namespace odel::ui {
 
 class CjcTarget;
 
-class TfrmCJC : public QDialog {
+class TfrmCJC : public WiringDialog {
     Q_OBJECT
   public:
     explicit TfrmCJC(QWidget* parent = nullptr);
@@ -26,11 +24,9 @@ class TfrmCJC : public QDialog {
 
     QLineEdit* edtCurrentCJCVal;
     QLineEdit* edtCJCVal;
-    QPushButton* btExecute;
-    QPushButton* btExit;
 
   public slots:
-    void btExecuteClick();
+    void btExecuteClick() override;
     // Reads the temperature and resets the offset edit, as on activation.
     void FormActivate();
 

@@ -1,11 +1,8 @@
 #include "pages/analog_in/Unitmwirepayment.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPushButton>
-#include <QRegularExpressionValidator>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -16,77 +13,30 @@
 
 namespace odel::ui {
 
-namespace {
-// The thermistor between its two terminals, with the lead resistance drawn in each wire.
-class LeadWirePicture : public QWidget {
-  public:
-    explicit LeadWirePicture(QWidget* parent) : QWidget(parent) {
-        setObjectName("Image1");
-        setFixedSize(150, 90);
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(Qt::darkGray, 1));
-        p.setBrush(QColor(230, 230, 230));
-        p.drawRect(105, 10, 35, 70);
-        p.setBrush(QColor(90, 90, 90));
-        p.drawEllipse(QPointF(115, 28), 4, 4);
-        p.drawEllipse(QPointF(115, 62), 4, 4);
-        p.setPen(QPen(QColor(60, 60, 60), 2));
-        p.setBrush(Qt::NoBrush);
-        p.drawLine(QPointF(115, 28), QPointF(20, 28));
-        p.drawLine(QPointF(115, 62), QPointF(20, 62));
-        p.drawRect(QRectF(12, 35, 16, 20));  // the thermistor
-        p.drawLine(QPointF(20, 28), QPointF(20, 35));
-        p.drawLine(QPointF(20, 55), QPointF(20, 62));
-        p.setPen(QPen(QColor(200, 40, 40), 2));
-        for (double y : {28.0, 62.0}) p.drawRect(QRectF(55, y - 4, 22, 8));  // lead resistance
-        p.setPen(Qt::black);
-        p.drawText(QRectF(44, 8, 45, 12), Qt::AlignCenter, "R lead");
-    }
-};
-}  // namespace
-
-TfrmMWirePayment::TfrmMWirePayment(QWidget* parent) : QDialog(parent) {
-    setObjectName("TfrmMWirePayment");
-    setWindowTitle("ODEL-7347K Lead Wire Effect Compensation");
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(new LeadWirePicture(this), 0, Qt::AlignTop);
-    auto* right = new QVBoxLayout;
-    auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel("Lead Wire Resistance(0~6553.5) = ", this));
-    edtCurrentWirePaymentVal = new QLineEdit(this);
-    edtCurrentWirePaymentVal->setObjectName("edtCurrentWirePaymentVal");
-    edtCurrentWirePaymentVal->setMaxLength(8);
-    edtCurrentWirePaymentVal->setFixedWidth(80);
-    edtCurrentWirePaymentVal->setValidator(new QRegularExpressionValidator(
-        QRegularExpression("[0-9+\\-.]*"), edtCurrentWirePaymentVal));
-    row->addWidget(edtCurrentWirePaymentVal);
-    row->addWidget(new QLabel("Ohm", this));
-    right->addLayout(row);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btExecute = new QPushButton("&Save", this);
-    btExecute->setObjectName("btExecute");
-    btExit = new QPushButton("E&xit", this);
-    btExit->setObjectName("btExit");
-    // Enter in the edit saves; the buttons do not also take it as their default.
-    for (QPushButton* b : {btExecute, btExit}) {
-        b->setAutoDefault(false);
-        buttons->addWidget(b);
-    }
-    right->addLayout(buttons);
-    right->addStretch(1);
-    layout->addLayout(right);
-    connect(btExecute, &QPushButton::clicked, this, &TfrmMWirePayment::btExecuteClick);
-    connect(btExit, &QPushButton::clicked, this, &QDialog::reject);
-    connect(edtCurrentWirePaymentVal, &QLineEdit::returnPressed, this,
-            &TfrmMWirePayment::btExecuteClick);
+TfrmMWirePayment::TfrmMWirePayment(QWidget* parent)
+    : WiringDialog("TfrmMWirePayment", "ODEL-7347K Lead Wire Effect Compensation", parent) {
+    // The thermistor between its two terminals, with the lead resistance drawn in each wire.
+    setPicture(new WiringPicture(
+        QSize(150, 90), QRectF(105, 10, 35, 70), 28, 62,
+        [](QPainter& p) {
+            p.setPen(QPen(QColor(60, 60, 60), 2));
+            p.setBrush(Qt::NoBrush);
+            p.drawLine(QPointF(115, 28), QPointF(20, 28));
+            p.drawLine(QPointF(115, 62), QPointF(20, 62));
+            p.drawRect(QRectF(12, 35, 16, 20));  // the thermistor
+            p.drawLine(QPointF(20, 28), QPointF(20, 35));
+            p.drawLine(QPointF(20, 55), QPointF(20, 62));
+            p.setPen(QPen(QColor(200, 40, 40), 2));
+            for (double y : {28.0, 62.0}) p.drawRect(QRectF(55, y - 4, 22, 8));  // lead resistance
+            p.setPen(Qt::black);
+            p.drawText(QRectF(44, 8, 45, 12), Qt::AlignCenter, "R lead");
+        },
+        this));
+    edtCurrentWirePaymentVal = addRow("Lead Wire Resistance(0~6553.5) = ", nullptr,
+                                      "edtCurrentWirePaymentVal", "Ohm", nullptr);
+    takeNumbers(edtCurrentWirePaymentVal, 8);
+    addButtons(edtCurrentWirePaymentVal);
+    right_->addStretch(1);
 }
 
 void TfrmMWirePayment::setTarget(odel::AiMultiModule* module, const QString& mode) {

@@ -2,11 +2,9 @@
 // (0 .. 6553.5 ohm, in tenths) the module subtracts, for the wire mode of its data format.
 #pragma once
 
-#include <QDialog>
 #include <QString>
 
-class QLineEdit;
-class QPushButton;
+#include "pages/analog_in/WiringDialog.h"
 
 namespace odel {
 class AiMultiModule;
@@ -14,7 +12,7 @@ class AiMultiModule;
 
 namespace odel::ui {
 
-class TfrmMWirePayment : public QDialog {
+class TfrmMWirePayment : public WiringDialog {
     Q_OBJECT
   public:
     explicit TfrmMWirePayment(QWidget* parent = nullptr);
@@ -26,11 +24,9 @@ class TfrmMWirePayment : public QDialog {
     static bool ValueOf(const QString& text, QString& value);
 
     QLineEdit* edtCurrentWirePaymentVal;
-    QPushButton* btExecute;
-    QPushButton* btExit;
 
   public slots:
-    void btExecuteClick();
+    void btExecuteClick() override;
     // Reads the module's value into the edit.
     void ReadValue();
 
