@@ -1,7 +1,6 @@
 // Tools > Back Up Bus..., Compare with Backup... and Restore from Backup... of the main window:
 // the port's page is shown on its link (no module page polls meanwhile), the folder chosen,
 // and the port's module nodes handed to the shared backup functions.
-#include <QApplication>
 #include <QTreeWidget>
 
 #include "app/BusBackupDialog.h"
@@ -32,10 +31,25 @@ QList<odel::backup::BusNode> modulesOf(const QTreeWidgetItem* port) {
     return nodes;
 }
 
-// The hourglass while a whole-bus command runs; its progress in status panel 0.
-struct BusyRun {
-    BusyRun() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyRun() { QApplication::restoreOverrideCursor(); }
+// A whole-bus run's progress window and its line in status panel 0; false once cancelled.
+class BusRun {
+  public:
+    BusRun(TfrmMain* window, const QString& title)
+        : window_(window), progress_(dialogs().progress(window, title)) {}
+    ~BusRun() { window_->ShowStatusMessage(""); }
+    odel::backup::Progress callback() {
+        return [this](int done, int total, const QString& text) {
+            window_->ShowStatusMessage(text);
+            stopped_ = !progress_->step(done, total, text);
+            return !stopped_;
+        };
+    }
+    bool stopped() const { return stopped_; }
+
+  private:
+    TfrmMain* window_;
+    std::unique_ptr<RunProgress> progress_;
+    bool stopped_ = false;
 };
 
 }  // namespace
@@ -60,9 +74,12 @@ void TfrmMain::menuBackUpBusClick(QTreeWidgetItem* port) {
     if (!beginBusCommand(port, "Back Up Bus", folder)) return;
     odel::backup::BackupFolder backup;
     {
-        BusyRun busy;
-        backup = odel::backup::BackUpBus(*link(), port->text(0), modulesOf(port),
-                                         [this](const QString& s) { ShowStatusMessage(s); });
+        BusRun run(this, "Back Up Bus");
+        backup = odel::backup::BackUpBus(*link(), port->text(0), modulesOf(port), run.callback());
+        if (run.stopped()) {
+            dialogs().information("Back up stopped: nothing was written.");
+            return;
+        }
     }
     QString error;
     if (!odel::backup::WriteBackupFolder(folder, backup, &error)) {
@@ -102,19 +119,15 @@ void TfrmMain::runBusComparison(QTreeWidgetItem* port, bool restore) {
     }
     QList<odel::backup::ModuleComparison> plan;
     {
-        BusyRun busy;
-        plan = odel::backup::CompareBus(*link(), backup, modulesOf(port),
-                                        [this](const QString& s) { ShowStatusMessage(s); });
+        BusRun run(this, title);
+        plan = odel::backup::CompareBus(*link(), backup, modulesOf(port), run.callback());
+        if (run.stopped()) return;
     }
-    ShowStatusMessage("");
     TfrmBusBackup::RestoreRun run;
     if (restore)
         run = [this, plan](const QSet<QString>& chosen) {
-            BusyRun busy;
-            auto done = odel::backup::RestoreBus(*link(), plan, chosen,
-                                                 [this](const QString& s) { ShowStatusMessage(s); });
-            ShowStatusMessage("");
-            return done;
+            BusRun progress(this, "Restore from Backup");
+            return odel::backup::RestoreBus(*link(), plan, chosen, progress.callback());
         };
     TfrmBusBackup view(title + " - " + folder, plan, run, this);
     dialogs().exec(&view);

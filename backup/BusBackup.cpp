@@ -121,13 +121,15 @@ BackupFolder BackUpBus(odel::SerialPort& link, const QString& port, const QList<
     b.port = port;
     b.listing = BusListing(port, nodes);
     for (const BusNode& node : nodes) {
+        if (progress && !progress(static_cast<int>(b.modules.size()),
+                                  static_cast<int>(nodes.size()), "Reading " + node.text + " ..."))
+            break;
         ModuleEntry e;
         e.address = node.address();
         e.node = node.text;
         e.model = node.model();
         e.marker = node.marker;
         QByteArray settings;
-        if (progress) progress("Reading " + node.text + " ...");
         if (!link.IsOpen()) {
             e.reason = "the port was lost";
         } else {
@@ -359,7 +361,9 @@ QList<ModuleComparison> CompareBus(odel::SerialPort& link, const BackupFolder& b
             out << c;
             continue;
         }
-        if (progress) progress("Reading " + c.node.text + " ...");
+        if (progress && !progress(static_cast<int>(out.size()), static_cast<int>(addresses.size()),
+                                  "Reading " + c.node.text + " ..."))
+            break;
         const ModuleEntry& e = backup.modules[i];
         CollectMessages collect;
         PageHost host(link);
@@ -417,7 +421,11 @@ bool Restorable(const ModuleComparison& c, QString* whyNot) {
     switch (c.state) {
         case S::Same:
         case S::Different:
-            return true;
+            // In INIT state its page refuses the Update until an address is typed, so the file
+            // would be half loaded; the page, where the address is chosen, can load it.
+            if (c.node.addressText() != "*") return true;
+            why = "in INIT state: load its file from its page after choosing its address";
+            break;
         case S::Missing:
             why = "no module answers at " + c.address;
             break;
@@ -446,7 +454,9 @@ QList<RestoreOutcome> RestoreBus(odel::SerialPort& link, const QList<ModuleCompa
                                  const QSet<QString>& addresses, const Progress& progress) {
     using R = RestoreOutcome::Result;
     QList<RestoreOutcome> out;
-    bool lost = false;
+    int total = 0;
+    for (const ModuleComparison& c : plan) total += addresses.contains(c.address) ? 1 : 0;
+    bool lost = false, stopped = false;
     for (const ModuleComparison& c : plan) {
         if (!addresses.contains(c.address)) continue;
         RestoreOutcome o{c.address, c.model, R::Skipped, {}, {}};
@@ -457,8 +467,12 @@ QList<RestoreOutcome> RestoreBus(odel::SerialPort& link, const QList<ModuleCompa
             o.reason = "the port was lost before this module";
         } else if (!Restorable(c, &why)) {
             o.reason = why;
+        } else if (stopped || (progress && !progress(static_cast<int>(out.size()), total,
+                                                     "Restoring " + c.node.text + " ..."))) {
+            stopped = true;
+            o.result = R::NotDone;
+            o.reason = "stopped before this module";
         } else {
-            if (progress) progress("Restoring " + c.node.text + " ...");
             CollectMessages collect;
             PageHost host(link);
             if (!host.open(c.node, &why)) {

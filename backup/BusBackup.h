@@ -48,10 +48,13 @@ struct BackupFolder {
     QString summary() const;
 };
 
-using Progress = std::function<void(const QString&)>;
+// Told before each module: how many modules are done, of how many, and which comes next.
+// Returning false stops the run there, between two modules, never inside one.
+using Progress = std::function<bool(int done, int total, const QString& text)>;
 
 // Reads every node's module as its page shows it fresh: the settings file it would save (for
-// the families that have one), the firmware version, or why it could not.
+// the families that have one), the firmware version, or why it could not. A stopped run
+// returns the modules read so far.
 BackupFolder BackUpBus(odel::SerialPort& link, const QString& port, const QList<BusNode>& nodes,
                        const Progress& progress = {});
 
@@ -118,7 +121,7 @@ bool Restorable(const ModuleComparison& module, QString* whyNot);
 // Loads the backup file of each chosen address (two hex digits) into its module exactly as
 // the page's download does, with the page's Update sequences; the messages go into the
 // outcome. A module of another model is never written; a failed module does not stop the
-// others; a lost port ends the run and says which modules were done.
+// others; a lost port ends the run and says which modules were done, and so does a stop.
 QList<RestoreOutcome> RestoreBus(odel::SerialPort& link, const QList<ModuleComparison>& plan,
                                  const QSet<QString>& addresses, const Progress& progress = {});
 

@@ -160,8 +160,9 @@ int restore(odel::SerialPort& link, const std::string& port, const CliOptions& o
                               : "Nothing to restore.\n");
         return bad ? kBadInput : kOk;
     }
-    const QList<RestoreOutcome> done = RestoreBus(link, plan, chosen, [](const QString& s) {
+    const QList<RestoreOutcome> done = RestoreBus(link, plan, chosen, [](int, int, const QString& s) {
         toStderr(s);
+        return true;
     });
     int rc = bad ? kBadInput : kOk;
     for (const RestoreOutcome& r : done) {

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 
 #include <cerrno>
 #include <cstdlib>
@@ -168,5 +169,42 @@ QString QtDialogs::chooseFolder(QWidget* parent, const QString& title) {
     return QFileDialog::getExistingDirectory(parent, title);
 }
 int QtDialogs::exec(QDialog* dialog) { return dialog->exec(); }
+
+namespace {
+class SilentProgress : public RunProgress {
+public:
+    bool step(int, int, const QString&) override { return true; }
+};
+
+class ProgressWindow : public RunProgress {
+public:
+    ProgressWindow(QWidget* parent, const QString& title) : dialog_(parent) {
+        dialog_.setObjectName("dlgRunProgress");
+        dialog_.setWindowTitle(title);
+        dialog_.setWindowModality(Qt::ApplicationModal);
+        dialog_.setMinimumDuration(0);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        dialog_.setMinimumWidth(360);
+    }
+    bool step(int done, int total, const QString& text) override {
+        dialog_.setMaximum(total);
+        dialog_.setLabelText(text);
+        dialog_.setValue(done);  // a modal progress dialog takes its events here, Cancel too
+        return !dialog_.wasCanceled();
+    }
+
+private:
+    QProgressDialog dialog_;
+};
+}  // namespace
+
+std::unique_ptr<RunProgress> Dialogs::progress(QWidget*, const QString&) {
+    return std::make_unique<SilentProgress>();
+}
+
+std::unique_ptr<RunProgress> QtDialogs::progress(QWidget* parent, const QString& title) {
+    return std::make_unique<ProgressWindow>(parent, title);
+}
 
 }  // namespace odel::ui

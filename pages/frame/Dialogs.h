@@ -4,14 +4,24 @@
 
 #include <QByteArray>
 #include <QIODevice>
-#include <functional>
 #include <QString>
+#include <functional>
+#include <memory>
 
 class QDialog;
 class QFile;
 class QWidget;
 
 namespace odel::ui {
+
+// How far a long run is, with a Cancel button.
+class RunProgress {
+public:
+    virtual ~RunProgress() = default;
+    // Shows that done of total steps are done and what comes next; false once Cancel was
+    // pressed.
+    virtual bool step(int done, int total, const QString& text) = 0;
+};
 
 class Dialogs {
 public:
@@ -39,6 +49,9 @@ public:
     }
     // Shows one of our own forms modally and returns its QDialog result code.
     virtual int exec(QDialog* dialog) = 0;
+    // A progress window for a long run, shown until the result is destroyed; by default none,
+    // and the run is never cancelled.
+    virtual std::unique_ptr<RunProgress> progress(QWidget* parent, const QString& title);
 };
 
 // The installed implementation (the real one unless a test installed its own).
@@ -89,6 +102,8 @@ public:
                            const QString& filter) override;
     QString chooseFolder(QWidget* parent, const QString& title) override;
     int exec(QDialog* dialog) override;
+    // QProgressDialog, application-modal: nothing else reaches the bus while the run goes on.
+    std::unique_ptr<RunProgress> progress(QWidget* parent, const QString& title) override;
 };
 
 }  // namespace odel::ui

@@ -86,6 +86,41 @@ TEST_F(BusBackupWindow, BackUpCompareAndRestoreAPort) {
     EXPECT_EQ(runView([&] { win->menuCompareBackupClick(portNode()); }).value(0), "No differences");
 }
 
+TEST_F(BusBackupWindow, CancelInTheProgressWindowStopsBetweenModules) {
+    listTwo();
+    click(portNode());
+    const QString folder = dir.filePath("bk");
+    rec.fileAnswers = {folder};
+    rec.cancelAtStep = 1;  // Cancel pressed while the first module is read
+    win->menuBackUpBusClick(portNode());
+    EXPECT_EQ(rec.texts("progress"), QStringList{"Back Up Bus"});
+    EXPECT_EQ(rec.progressSteps, (QStringList{"0/2 Reading (0F)7352 ...", "1/2 Reading (12)7361 ..."}));
+    EXPECT_EQ(rec.texts("information"), QStringList{"Back up stopped: nothing was written."});
+    EXPECT_FALSE(QFile::exists(folder + "/backup.json"));
+
+    rec.cancelAtStep = -1;
+    rec.fileAnswers = {folder};
+    win->menuBackUpBusClick(portNode());
+    bus.modify(bus.findModule(defaultbus::k7352), [](auto& m) { m.enableMask = 0xF7; });
+    bus.modify(bus.findModule(defaultbus::k7361), [](auto& m) { m.typeCode ^= 1; });
+    const int range7361 = bus.module(bus.findModule(defaultbus::k7361)).typeCode;
+    rec.fileAnswers = {folder};
+    rec.progressSteps.clear();
+    QString report;
+    runView([&] { win->menuRestoreBackupClick(portNode()); },
+            [&](odel::ui::TfrmBusBackup* view) {
+                rec.cancelAtStep = 3;  // two compare steps, then Cancel during the first restore
+                QTest::mouseClick(view->btRestore, Qt::LeftButton);
+                report = view->edtReport->toPlainText();
+            });
+    EXPECT_EQ(rec.progressSteps.mid(2), (QStringList{"0/2 Restoring (0F)7352 ...",
+                                                     "1/2 Restoring (12)7361 ..."}));
+    EXPECT_TRUE(report.startsWith("0F 7352 restored\n")) << report.toStdString();
+    EXPECT_TRUE(report.contains("12 7361 not done: stopped before this module")) << report.toStdString();
+    EXPECT_EQ(bus.module(bus.findModule(defaultbus::k7352)).enableMask, 0xFF);
+    EXPECT_EQ(bus.module(bus.findModule(defaultbus::k7361)).typeCode, range7361);
+}
+
 TEST_F(BusBackupWindow, PortWithoutModulesAndFoldersThatAreNoBackup) {
     win->menuBackUpBusClick(portNode());
     EXPECT_EQ(rec.texts("warning"),

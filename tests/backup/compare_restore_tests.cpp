@@ -180,6 +180,51 @@ TEST_F(CompareRestore, CorruptModuleFilesAreRefusedWithFileAndLine) {
     }
 }
 
+TEST_F(CompareRestore, AStoppedRunEndsBetweenModules) {
+    backUpThree();
+    changeTwo();
+    const QList<ModuleComparison> plan = compare();
+    std::vector<std::pair<int, int>> told;
+    const QList<RestoreOutcome> done =
+        RestoreBus(*link, plan, {"01", "02"}, [&](int n, int total, const QString&) {
+            told.emplace_back(n, total);
+            return n < 1;  // Cancel pressed while the first module was restored
+        });
+    EXPECT_EQ(outcomes(done).toStdString(), "01 restored\n02 not done: stopped before this module");
+    EXPECT_EQ(told, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}}));
+    EXPECT_EQ(bus.module(0).enableMask, 0xFF);
+    EXPECT_EQ(bus.module(1).watchdog, 123);
+
+    told.clear();
+    const BackupFolder part = BackUpBus(*link, "/dev/ttySIM", search(0, 4),
+                                        [&](int n, int total, const QString& text) {
+                                            told.emplace_back(n, total);
+                                            EXPECT_TRUE(text.startsWith("Reading (0"));
+                                            return n < 2;
+                                        });
+    EXPECT_EQ(part.modules.size(), 2);
+    EXPECT_EQ(told, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}}));
+}
+
+// A module in INIT state answers at 00 and its page refuses the Update until an address is
+// typed: compared, but never half-restored.
+TEST_F(CompareRestore, ModuleInInitStateIsComparedButNotWritten) {
+    auto m = module("7354", 0x40);
+    m.init = true;
+    startBus({m});
+    backUp();
+    ASSERT_EQ(rows(compare()).toStdString(), "00 No differences");
+    bus.modify(0, [](odel::sim::ModuleState& s) { s.enableMask = 0x7F; });
+    const QList<ModuleComparison> plan = compare();
+    EXPECT_EQ(rows(plan).toStdString(), "00 differs [CH7 State: 1 / 0]");
+    bus.clearReceived();
+    const QList<RestoreOutcome> done = RestoreBus(*link, plan, {"00"});
+    EXPECT_EQ(outcomes(done).toStdString(),
+              "00 skipped: in INIT state: load its file from its page after choosing its address");
+    EXPECT_EQ(bus.busReceived(), "");
+    EXPECT_EQ(bus.module(0).enableMask, 0x7F);
+}
+
 TEST_F(CompareRestore, FoldersThatAreNoBackupAreRefused) {
     const QString d = folder();
     struct Case {

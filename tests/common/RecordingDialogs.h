@@ -56,6 +56,23 @@ public:
         return execHandler ? execHandler(d) : QDialog::Accepted;
     }
 
+    // Progress windows are recorded by title ("progress"), their steps in progressSteps; from
+    // step cancelAtStep on (counting every window's steps from 0) they report Cancel.
+    QStringList progressSteps;
+    int cancelAtStep = -1;
+    std::unique_ptr<odel::ui::RunProgress> progress(QWidget*, const QString& title) override {
+        shown.push_back({"progress", title, {}});
+        struct Steps : odel::ui::RunProgress {
+            explicit Steps(RecordingDialogs& r) : rec(r) {}
+            bool step(int done, int total, const QString& text) override {
+                rec.progressSteps << QString("%1/%2 %3").arg(done).arg(total).arg(text);
+                return rec.cancelAtStep < 0 || rec.progressSteps.size() <= rec.cancelAtStep;
+            }
+            RecordingDialogs& rec;
+        };
+        return std::make_unique<Steps>(*this);
+    }
+
     // Texts of the messages of one kind, in order.
     QStringList texts(const QString& kind) const {
         QStringList out;
