@@ -3,12 +3,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QRegularExpression>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
+
+#include <signal.h>
 
 #include "backup/BusBackup.h"
 #include "device/BusProbe.h"
 #include "device/SerialPort.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::backup {
 
@@ -22,8 +26,35 @@ struct Refused {
     std::string message;
 };
 
+volatile std::sig_atomic_t g_stopRestore = 0;
+void onStopSignal(int) { g_stopRestore = 1; }
+
+// While it lives, Ctrl+C or SIGTERM ends a restore before the next module, never inside one:
+// the module being written gets its whole Update sequence.
+class StopBetweenModules {
+  public:
+    StopBetweenModules() {
+        g_stopRestore = 0;
+        struct sigaction sa {};
+        sa.sa_handler = onStopSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        sigaction(SIGINT, &sa, &oldInt_);
+        sigaction(SIGTERM, &sa, &oldTerm_);
+    }
+    ~StopBetweenModules() {
+        sigaction(SIGINT, &oldInt_, nullptr);
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+    StopBetweenModules(const StopBetweenModules&) = delete;
+    StopBetweenModules& operator=(const StopBetweenModules&) = delete;
+
+  private:
+    struct sigaction oldInt_ {}, oldTerm_ {};
+};
+
 std::string str(const QString& s) { return s.toStdString(); }
-QString qstr(const std::string& s) { return QString::fromStdString(s); }
+using odel::ui::qstr;
 
 int decimal(const std::string& text, const char* what) {
     bool ok = false;
@@ -160,10 +191,15 @@ int restore(odel::SerialPort& link, const std::string& port, const CliOptions& o
                               : "Nothing to restore.\n");
         return bad ? kBadInput : kOk;
     }
-    const QList<RestoreOutcome> done = RestoreBus(link, plan, chosen, [](int, int, const QString& s) {
-        toStderr(s);
-        return true;
-    });
+    QList<RestoreOutcome> done;
+    {
+        StopBetweenModules stop;
+        done = RestoreBus(link, plan, chosen, [](int, int, const QString& s) {
+            if (g_stopRestore) return false;
+            toStderr(s);
+            return true;
+        });
+    }
     int rc = bad ? kBadInput : kOk;
     for (const RestoreOutcome& r : done) {
         QString line = r.address + " " + r.model + " " + ResultName(r.result);

@@ -13,6 +13,7 @@
 #include "pages/frame/Pause.h"
 #include "pages/frame/StatusPanels.h"
 #include "pages/frame/Unitmwf.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::backup {
 
@@ -99,7 +100,7 @@ bool PageHost::open(const BusNode& node, QString* why) {
     odel::ProbeNode found;
     if (!odel::BusSearch::ProbeAt(&link_, number, node.marker, found))
         return say(link_.IsOpen() ? "no answer" : "the port was lost");
-    const odel::backup::BusNode now{QString::fromStdString(found.text), found.marker, {}};
+    const odel::backup::BusNode now{odel::ui::qstr(found.text), found.marker, {}};
     answered_ = now.model();
     if (answered_ != node.model()) return say("answers as " + answered_);
 
@@ -110,7 +111,7 @@ bool PageHost::open(const BusNode& node, QString* why) {
     link_.SetChecksum(node.marker != 0 ? 1 : 0);
     // The selected node the page renames after an address change; a tree of our own.
     tree_->clear();
-    auto* port = new QTreeWidgetItem(tree_.get(), QStringList{QString::fromStdString(link_.GetPortName())});
+    auto* port = new QTreeWidgetItem(tree_.get(), QStringList{odel::ui::qstr(link_.GetPortName())});
     auto* item = new QTreeWidgetItem(port, QStringList{node.text});
     tree_->setCurrentItem(item);
     page_.reset(factory(nullptr));

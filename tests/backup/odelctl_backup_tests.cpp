@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "BackupFixture.h"
+#include "common/OdelctlProcess.h"
 #include "common/RunOdelctl.h"
 
 using namespace odel::test;
@@ -87,6 +88,28 @@ TEST_F(OdelctlBackup, BadInputExitsWithTwo) {
     EXPECT_EQ(empty.rc, 2);
     EXPECT_EQ(empty.err, "odelctl: no module answers on " + bus.slavePath() + "\n");
     EXPECT_EQ(RunOdelctl({"restore", bus.slavePath(), dirArg(), "--only", "1G"}).rc, 2);
+}
+
+// Ctrl+C during a restore lets the module being written finish and writes no other.
+TEST_F(OdelctlBackup, InterruptedRestoreEndsBetweenModules) {
+    startBus({module("7352", 0x01), module("7352", 0x02), module("7352", 0x03)});
+    link.reset();
+    ASSERT_EQ(run("backup").rc, 0);
+    for (int i = 0; i < 3; ++i) bus.modify(i, [](odel::sim::ModuleState& m) { m.enableMask = 0x0F; });
+    auto p = OdelctlProcess::Start({"restore", bus.slavePath(), dirArg(), "--to", "3", "--yes"});
+    for (int i = 0; i < 3000 && OdelctlProcess::Slurp(p.errPath).find("Restoring (02)") ==
+                                    std::string::npos; ++i)
+        usleep(10000);
+    kill(p.pid, SIGINT);
+    p.Wait();
+    EXPECT_EQ(p.rc, 1) << p.err;
+    EXPECT_EQ(p.err, "Restoring (01)7352 ...\nRestoring (02)7352 ...\n");
+    EXPECT_NE(p.out.find("01 7352 restored\n"), std::string::npos) << p.out;
+    EXPECT_NE(p.out.find("02 7352 restored\n"), std::string::npos) << p.out;
+    EXPECT_NE(p.out.find("03 7352 not done: stopped before this module\n"), std::string::npos)
+        << p.out;
+    EXPECT_EQ(bus.module(1).enableMask, 0xFF);
+    EXPECT_EQ(bus.module(2).enableMask, 0x0F);
 }
 
 }  // namespace
