@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -62,7 +61,15 @@ TfrmM7354R::TfrmM7354R(const AiPageKind& kind, QWidget* parent)
     general()->addRow("Input Range :", cmbTypeChangeAllCh);
     general()->setRowVisible(cmbTypeChangeAllCh, !kind_.perChannelRange);
     buildCalibration();
-    buildChannelGrid();
+    AiGridLook look;
+    look.channels = kind_.channels;
+    look.rangeLists = kind_.perChannelRange;
+    look.units = kind_.units;
+    look.rangeToolTips = !kind_.units;
+    buildChannelGrid(
+        outerGroup(), kind_.ranges, look, [this] { btRefreshAIStatusClick(); },
+        [this] { btSingleChUpdateClick(); });
+    rightColumn()->addWidget(gbChannelSetup);
     createPollTimer("tmrUpdateAIData", [this] { tmrUpdateAIDataTimer(); });
 }
 
@@ -92,81 +99,6 @@ void TfrmM7354R::buildCalibration() {
     h->addStretch(1);
     leftColumn()->addWidget(gbAICalibration);
     leftColumn()->addStretch(1);
-}
-
-void TfrmM7354R::buildChannelGrid() {
-    gbChannelSetup = new QGroupBox(" Channel Setup ", outerGroup());
-    gbChannelSetup->setObjectName("gbChannelSetup");
-    auto* v = new QVBoxLayout(gbChannelSetup);
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(8);
-    grid->setVerticalSpacing(4);
-    for (int i = 0; i < 8; ++i) {
-        auto* chk = new QCheckBox(QString("CH%1").arg(i), gbChannelSetup);
-        chk->setObjectName(QString("chkEnableCh%1").arg(i));
-        auto* cmb = new QComboBox(gbChannelSetup);
-        cmb->setObjectName(QString("cmbTypeChangeCh%1").arg(i));
-        for (const auto& r : kind_.ranges) cmb->addItem(r.item);
-        cmb->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-        auto* val = new QLineEdit(gbChannelSetup);
-        val->setObjectName(QString("edtAIValCh%1").arg(i));
-        val->setReadOnly(true);
-        val->setFixedWidth(90);
-        auto* unit = new QLabel("mA", gbChannelSetup);
-        unit->setObjectName(QString("labAIUnitCh%1").arg(i));
-        unit->setMinimumWidth(24);
-        grid->addWidget(chk, i, 0);
-        grid->addWidget(cmb, i, 1);
-        grid->addWidget(val, i, 2);
-        grid->addWidget(unit, i, 3);
-        chkEnableCh[i] = chk;
-        cmbTypeChangeCh[i] = cmb;
-        edtAIValCh[i] = val;
-        labAIUnitCh[i] = unit;
-        cmb->setVisible(kind_.perChannelRange);
-        unit->setVisible(kind_.units);
-        if (!kind_.units) {
-            // Long RTD names: the selected item also shows as the tool tip.
-            connect(cmb, &QComboBox::currentIndexChanged, cmb,
-                    [cmb] { cmb->setToolTip(cmb->currentText()); });
-        }
-        if (i >= kind_.channels) {
-            for (QWidget* w : {static_cast<QWidget*>(chk), static_cast<QWidget*>(cmb),
-                               static_cast<QWidget*>(val), static_cast<QWidget*>(unit)}) {
-                w->setVisible(false);
-                w->setEnabled(false);
-            }
-        }
-    }
-    grid->setColumnStretch(4, 1);
-    v->addLayout(grid);
-    auto* allLabel = new QLabel("For all channels:", gbChannelSetup);
-    allLabel->setObjectName("labForAllChannels");
-    v->addSpacing(6);
-    v->addWidget(allLabel);
-    auto* row1 = new QHBoxLayout;
-    auto* row2 = new QHBoxLayout;
-    auto button = [this](QHBoxLayout* row, const char* name, const char* text,
-                         void (TfrmM7354R::*slot)()) {
-        auto* b = new QPushButton(text, gbChannelSetup);
-        b->setObjectName(name);
-        b->setMinimumWidth(b->sizeHint().width() + 12);
-        connect(b, &QPushButton::clicked, this, slot);
-        row->addWidget(b);
-        return b;
-    };
-    button(row1, "btCheckAll", "&Enable", &TfrmM7354R::btCheckAllClick);
-    button(row1, "btUncheckAll", "&Disable", &TfrmM7354R::btUncheckAllClick);
-    btFollowCh0 = button(row1, "btFollowCh0", "&Range follow CH0", &TfrmM7354R::btFollowCh0Click);
-    btFollowCh0->setVisible(kind_.perChannelRange);
-    row1->addStretch(1);
-    row2->addStretch(1);
-    button(row2, "btRefreshAIStatus", "&Refresh", &TfrmM7354R::btRefreshAIStatusClick);
-    button(row2, "btSingleChUpdate", "&Update", &TfrmM7354R::btSingleChUpdateClick);
-    v->addLayout(row1);
-    v->addLayout(row2);
-    v->addStretch(1);
-    rightColumn()->addWidget(gbChannelSetup);
 }
 
 void TfrmM7354R::InitModule(odel::SerialPort* link, const QString& addressText,
@@ -203,10 +135,6 @@ void TfrmM7354R::ShowChannelCode(int channel, int code) {
     const int index = IndexOfCode(code);
     cmbTypeChangeCh[channel]->setCurrentIndex(index);
     labAIUnitCh[channel]->setText(index >= 0 ? kind_.ranges[index].unit : QString());
-}
-
-void TfrmM7354R::ShowEnableMask(int mask) {
-    for (int i = 0; i < ChannelCount(); ++i) chkEnableCh[i]->setChecked(mask & (1 << i));
 }
 
 void TfrmM7354R::ShowAllChannelsCode(int code) {
@@ -276,34 +204,17 @@ void TfrmM7354R::ChannelDelay() {
     pause(100);
 }
 
-bool TfrmM7354R::UpdateEnableMask() {
-    int mask = 0;
-    for (int i = 0; i < ChannelCount(); ++i)
-        if (chkEnableCh[i]->isChecked()) mask |= 1 << i;
-    if (!module_ || !module_->SetChannelEnable(hex2(mask).toStdString())) {
-        setStatus("Fail to change AI status!");
-        return false;
-    }
-    return true;
+bool TfrmM7354R::WriteEnableMask(int mask) {
+    return module_ && module_->SetChannelEnable(hex2(mask).toStdString());
+}
+
+bool TfrmM7354R::WriteChannelRange(int channel, int code) {
+    return module_ && module_->SetChannelRange(channel, hex2(code).toStdString());
 }
 
 void TfrmM7354R::UpdateChannelSetup() {
     stopPolling();
-    bool failed = !UpdateEnableMask();
-    for (int i = 0; i < ChannelCount(); ++i) {
-        const int code = RangeCodeOfIndex(cmbTypeChangeCh[i]->currentIndex());
-        // A channel without a valid selection keeps the module's own range.
-        if (code < 0) continue;
-        if (!module_ || !module_->SetChannelRange(i, hex2(code).toStdString())) {
-            setStatus("Change AI range failed");
-            failed = true;
-        }
-        ChannelDelay();
-    }
-    if (failed)
-        dialogs().error("Error occurred during setup!");
-    else
-        dialogs().information("Update Channel Setup Success!");
+    WriteChannelSetup();
     RefreshAIStatus();
     startPolling();
 }
@@ -331,19 +242,6 @@ void TfrmM7354R::tmrUpdateAIDataTimer() {
 }
 
 // ---- channel grid buttons ----
-
-void TfrmM7354R::btCheckAllClick() {
-    for (int i = 0; i < ChannelCount(); ++i) chkEnableCh[i]->setChecked(true);
-}
-
-void TfrmM7354R::btUncheckAllClick() {
-    for (int i = 0; i < ChannelCount(); ++i) chkEnableCh[i]->setChecked(false);
-}
-
-void TfrmM7354R::btFollowCh0Click() {
-    for (int i = 1; i < ChannelCount(); ++i)
-        cmbTypeChangeCh[i]->setCurrentIndex(cmbTypeChangeCh[0]->currentIndex());
-}
 
 void TfrmM7354R::btRefreshAIStatusClick() {
     stopPolling();

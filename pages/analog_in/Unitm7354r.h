@@ -1,21 +1,18 @@
-// The multi-channel analog-input page family. TfrmM7354R holds all the logic: the channel grid
-// (enable, range, live value, unit), polling, channel setup, calibration and the settings-file
+// The multi-channel analog-input page family. TfrmM7354R holds all the logic: the shared channel
+// grid (enable, range, live value, unit), polling, channel setup, calibration and the settings-file
 // lines; the derived pages change range tables, channel count, visible controls and timings.
 #pragma once
 
 #include <QString>
 #include <QStringList>
-#include <array>
 #include <memory>
 #include <vector>
 
+#include "pages/analog_in/AiChannelGrid.h"
 #include "pages/frame/PageFrame.h"
 
-class QCheckBox;
 class QComboBox;
 class QGroupBox;
-class QLabel;
-class QLineEdit;
 class QPushButton;
 
 namespace odel {
@@ -23,13 +20,6 @@ class AiMultiModule;
 }
 
 namespace odel::ui {
-
-// One item of a page's range list: the combo text, the code written, the unit shown.
-struct AiRange {
-    QString item;
-    int code;
-    QString unit;
-};
 
 // What a page of the family looks like; fixed when the page is built.
 struct AiPageKind {
@@ -44,7 +34,7 @@ struct AiPageKind {
     QStringList dataFormatItems;  // empty: the general group's own items
 };
 
-class TfrmM7354R : public PageFrame {
+class TfrmM7354R : public PageFrame, public AiChannelGrid {
     Q_OBJECT
   public:
     explicit TfrmM7354R(QWidget* parent = nullptr);
@@ -55,18 +45,10 @@ class TfrmM7354R : public PageFrame {
 
     odel::AiMultiModule* module() const { return module_.get(); }
 
-    // Per-channel control tables, reached by channel index.
-    std::array<QCheckBox*, 8> chkEnableCh{};
-    std::array<QComboBox*, 8> cmbTypeChangeCh{};
-    std::array<QLineEdit*, 8> edtAIValCh{};
-    std::array<QLabel*, 8> labAIUnitCh{};
     QComboBox* cmbTypeChangeAllCh = nullptr;
 
   public slots:
     void tmrUpdateAIDataTimer();
-    void btCheckAllClick();
-    void btUncheckAllClick();
-    void btFollowCh0Click();
     void btRefreshAIStatusClick();
     void btSingleChUpdateClick();
     void btZeroCalClick();
@@ -81,9 +63,9 @@ class TfrmM7354R : public PageFrame {
     // ---- the family's virtual operations ----
     virtual void RefreshAIStatus();
     // Range code written for a combo index; -1 writes nothing (the module keeps its own).
-    virtual int RangeCodeOfIndex(int index);
-    virtual int ChannelCount() const { return kind_.channels; }
-    virtual void ChannelDelay();
+    int RangeCodeOfIndex(int index) override;
+    int ChannelCount() const override { return kind_.channels; }
+    void ChannelDelay() override;
     virtual QString ZeroCalInput(int index);
     virtual QString SpanCalInput(int index);
     virtual void UpdateChannelSetup();
@@ -105,26 +87,22 @@ class TfrmM7354R : public PageFrame {
     int IndexOfCode(int code) const;
     // Shows a channel's code in its combo box and unit label.
     virtual void ShowChannelCode(int channel, int code);
-    // Ticks the enable boxes from a mask.
-    void ShowEnableMask(int mask);
     // Index of the range that applies to channel 0 (for the calibration texts).
     int Channel0RangeIndex() const;
     // One-range pages: shows a type code on all unit labels and in cmbTypeChangeAllCh.
     void ShowAllChannelsCode(int code);
-    // Writes the enable mask of the ticked boxes; false (and the status text) on failure.
-    bool UpdateEnableMask();
+    bool WriteEnableMask(int mask) override;
+    bool WriteChannelRange(int channel, int code) override;
+    void ShowGridStatus(const QString& text) override { setStatus(text); }
 
     const AiPageKind& kind() const { return kind_; }
 
-    QGroupBox* gbChannelSetup = nullptr;
     QGroupBox* gbAICalibration = nullptr;
-    QPushButton* btFollowCh0 = nullptr;
     QPushButton* btZeroCal = nullptr;
     QPushButton* btSpanCal = nullptr;
     QPushButton* btCJCCal = nullptr;
 
   private:
-    void buildChannelGrid();
     void buildCalibration();
 
     AiPageKind kind_;

@@ -1,19 +1,14 @@
 #include "pages/modbus/Unitm7354rmod.h"
 
-#include <QCheckBox>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "device/AnalogInput.h"
-#include "pages/frame/Dialogs.h"
 #include "pages/frame/Pause.h"
 
 namespace odel::ui {
@@ -40,7 +35,15 @@ TfrmM7354RMod::TfrmM7354RMod(const AiModKind& kind, QWidget* parent)
     setObjectName(kind_.pageName);
     codes_.assign(kind_.channels, -1);
     raw_.assign(kind_.channels, 0);
-    buildChannelGrid();
+    AiGridLook look;
+    look.rows = look.channels = kind_.channels;
+    look.units = kind_.units;
+    look.updateName = "btUpdateAIStatus";
+    buildChannelGrid(
+        outerGroup(), kind_.ranges, look, [this] { btRefreshAIStatusClick(); },
+        [this] { btUpdateAIStatusClick(); });
+    rightColumn()->addWidget(gbChannelSetup);
+    rightColumn()->addStretch(1);
     auto* mapping = new QGroupBox(" Modbus Mapping ", outerGroup());
     mapping->setObjectName("gbModbusMapping");
     auto* v = new QVBoxLayout(mapping);
@@ -49,67 +52,6 @@ TfrmM7354RMod::TfrmM7354RMod(const AiModKind& kind, QWidget* parent)
     leftColumn()->addWidget(mapping);
     leftColumn()->addStretch(1);
     createPollTimer("tmrUpdateAIData", [this] { tmrUpdateAIDataTimer(); });
-}
-
-void TfrmM7354RMod::buildChannelGrid() {
-    auto* box = new QGroupBox(" Channel Setup ", outerGroup());
-    box->setObjectName("gbChannelSetup");
-    auto* v = new QVBoxLayout(box);
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(8);
-    grid->setVerticalSpacing(4);
-    for (int i = 0; i < kind_.channels; ++i) {
-        auto* chk = new QCheckBox(QString("CH%1").arg(i), box);
-        chk->setObjectName(QString("chkEnableCh%1").arg(i));
-        auto* cmb = new QComboBox(box);
-        cmb->setObjectName(QString("cmbTypeChangeCh%1").arg(i));
-        for (const auto& r : kind_.ranges) cmb->addItem(r.item);
-        cmb->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-        auto* val = new QLineEdit(box);
-        val->setObjectName(QString("edtAIValCh%1").arg(i));
-        val->setReadOnly(true);
-        val->setFixedWidth(90);
-        auto* unit = new QLabel("mA", box);
-        unit->setObjectName(QString("labAIUnitCh%1").arg(i));
-        unit->setMinimumWidth(24);
-        unit->setVisible(kind_.units);
-        grid->addWidget(chk, i, 0);
-        grid->addWidget(cmb, i, 1);
-        grid->addWidget(val, i, 2);
-        grid->addWidget(unit, i, 3);
-        chkEnableCh.push_back(chk);
-        cmbTypeChangeCh.push_back(cmb);
-        edtAIValCh.push_back(val);
-        labAIUnitCh.push_back(unit);
-    }
-    grid->setColumnStretch(4, 1);
-    v->addLayout(grid);
-    v->addSpacing(6);
-    auto* all = new QLabel("For all channels:", box);
-    all->setObjectName("labForAllChannels");
-    v->addWidget(all);
-    auto* row1 = new QHBoxLayout;
-    auto* row2 = new QHBoxLayout;
-    auto button = [this, box](QHBoxLayout* row, const char* name, const char* text,
-                              void (TfrmM7354RMod::*slot)()) {
-        auto* b = new QPushButton(text, box);
-        b->setObjectName(name);
-        b->setMinimumWidth(b->sizeHint().width() + 12);
-        connect(b, &QPushButton::clicked, this, slot);
-        row->addWidget(b);
-    };
-    button(row1, "btCheckAll", "&Enable", &TfrmM7354RMod::btCheckAllClick);
-    button(row1, "btUncheckAll", "&Disable", &TfrmM7354RMod::btUncheckAllClick);
-    button(row1, "btFollowCh0", "&Range follow CH0", &TfrmM7354RMod::btFollowCh0Click);
-    row1->addStretch(1);
-    row2->addStretch(1);
-    button(row2, "btRefreshAIStatus", "&Refresh", &TfrmM7354RMod::btRefreshAIStatusClick);
-    button(row2, "btUpdateAIStatus", "&Update", &TfrmM7354RMod::btUpdateAIStatusClick);
-    v->addLayout(row1);
-    v->addLayout(row2);
-    v->addStretch(1);
-    rightColumn()->addWidget(box);
-    rightColumn()->addStretch(1);
 }
 
 void TfrmM7354RMod::InitModule(odel::SerialPort* link, const QString& addressText,
@@ -131,7 +73,7 @@ int TfrmM7354RMod::IndexOfCode(int code) const {
     return -1;
 }
 
-int TfrmM7354RMod::RangeCodeOfIndex(int index) const {
+int TfrmM7354RMod::RangeCodeOfIndex(int index) {
     if (index >= 0 && index < static_cast<int>(kind_.ranges.size()))
         return kind_.ranges[index].code;
     return -1;
@@ -164,10 +106,8 @@ void TfrmM7354RMod::RefreshAIStatus() {
         setStatus("Fail to fresh AI status!");
         return;
     }
-    for (int i = 0; i < ChannelCount(); ++i) {
-        chkEnableCh[i]->setChecked(mask[0] & (1 << i));
-        ShowChannelCode(i, codes[i] & 0xFF);
-    }
+    ShowEnableMask(mask[0]);
+    for (int i = 0; i < ChannelCount(); ++i) ShowChannelCode(i, codes[i] & 0xFF);
 }
 
 void TfrmM7354RMod::ChannelDelay() {
@@ -178,28 +118,7 @@ void TfrmM7354RMod::ChannelDelay() {
 
 void TfrmM7354RMod::btUpdateAIStatusClick() {
     stopPolling();
-    int mask = 0;
-    for (int i = 0; i < ChannelCount(); ++i)
-        if (chkEnableCh[i]->isChecked()) mask |= 1 << i;
-    bool failed = false;
-    if (!writeRegister(221, mask)) {
-        setStatus("Fail to change AI status!");
-        failed = true;
-    }
-    for (int i = 0; i < ChannelCount(); ++i) {
-        const int code = RangeCodeOfIndex(cmbTypeChangeCh[i]->currentIndex());
-        // A channel without a valid selection keeps the module's own range.
-        if (code < 0) continue;
-        if (!writeRegister(201 + i, code)) {
-            setStatus("Change AI range failed");
-            failed = true;
-        }
-        ChannelDelay();
-    }
-    if (failed)
-        dialogs().error("Error occurred during setup!");
-    else
-        dialogs().information("Update Channel Setup Success!");
+    WriteChannelSetup();
     RefreshAIStatus();
     if (slave() != 0) startPolling();
 }
@@ -208,19 +127,6 @@ void TfrmM7354RMod::btRefreshAIStatusClick() {
     stopPolling();
     RefreshAIStatus();
     if (slave() != 0) startPolling();
-}
-
-void TfrmM7354RMod::btCheckAllClick() {
-    for (QCheckBox* c : chkEnableCh) c->setChecked(true);
-}
-
-void TfrmM7354RMod::btUncheckAllClick() {
-    for (QCheckBox* c : chkEnableCh) c->setChecked(false);
-}
-
-void TfrmM7354RMod::btFollowCh0Click() {
-    for (int i = 1; i < ChannelCount(); ++i)
-        cmbTypeChangeCh[i]->setCurrentIndex(cmbTypeChangeCh[0]->currentIndex());
 }
 
 // ---- polling ----

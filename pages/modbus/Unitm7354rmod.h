@@ -1,4 +1,4 @@
-// The Modbus analog-input pages. TfrmM7354RMod holds the logic: the channel grid (enable,
+// The Modbus analog-input pages. TfrmM7354RMod holds the logic: the shared channel grid (enable,
 // range, value, unit), the range read and write through registers 201.., the enable mask in
 // register 221, and the poll that reads the raw values on one tick and shows them with the
 // mask and the burn-out coils on the next. The derived pages change the range list, the
@@ -10,12 +10,6 @@
 
 #include "pages/analog_in/Unitm7354r.h"
 #include "pages/modbus/ModbusPage.h"
-
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
 
 namespace odel::ui {
 
@@ -39,7 +33,7 @@ struct AiModKind {
     std::vector<AiModScale> scales;  // empty: values show as the raw register in hex
 };
 
-class TfrmM7354RMod : public ModbusPage {
+class TfrmM7354RMod : public ModbusPage, public AiChannelGrid {
     Q_OBJECT
   public:
     explicit TfrmM7354RMod(QWidget* parent = nullptr);
@@ -47,37 +41,33 @@ class TfrmM7354RMod : public ModbusPage {
     void InitModule(odel::SerialPort* link, const QString& addressText, StatusPanels* statusBar,
                     QTreeWidget* treeView) override;
 
-    // Control tables by channel (ChannelCount entries).
-    std::vector<QCheckBox*> chkEnableCh;
-    std::vector<QComboBox*> cmbTypeChangeCh;
-    std::vector<QLineEdit*> edtAIValCh;
-    std::vector<QLabel*> labAIUnitCh;
-
   public slots:
     void tmrUpdateAIDataTimer();
     void btUpdateAIStatusClick();
     void btRefreshAIStatusClick();
-    void btCheckAllClick();
-    void btUncheckAllClick();
-    void btFollowCh0Click();
 
   protected:
     TfrmM7354RMod(const AiModKind& kind, QWidget* parent);
 
-    virtual int ChannelCount() const { return kind_.channels; }
+    int ChannelCount() const override { return kind_.channels; }
     virtual void RefreshAIStatus();
     // Code written for a list index; -1 for no selection (the channel keeps its range).
-    virtual int RangeCodeOfIndex(int index) const;
+    int RangeCodeOfIndex(int index) override;
     // The value box text of a channel's raw value under its last read range code.
     virtual QString FormatValue(int channel, int raw) const;
-    virtual void ChannelDelay();
+    void ChannelDelay() override;
+    // The enable mask goes to register 221, channel i's range to register 201 + i.
+    bool WriteEnableMask(int mask) override { return writeRegister(221, mask); }
+    bool WriteChannelRange(int channel, int code) override {
+        return writeRegister(201 + channel, code);
+    }
+    void ShowGridStatus(const QString& text) override { setStatus(text); }
 
     int IndexOfCode(int code) const;
     void ShowChannelCode(int channel, int code);
     const AiModKind& kind() const { return kind_; }
 
   private:
-    void buildChannelGrid();
     void showValues(int mask, std::uint8_t burnout);
 
     AiModKind kind_;
