@@ -8,6 +8,7 @@
 #include "app/TreeImages.h"
 #include "backup/BusBackup.h"
 #include "pages/frame/Dialogs.h"
+#include "pages/frame/SavedState.h"
 #include "pages/frame/StatusPanels.h"
 
 namespace odel::ui {
@@ -64,7 +65,7 @@ bool TfrmMain::beginBusCommand(QTreeWidgetItem* port, const QString& title, QStr
     treeviewModule->setCurrentItem(port);
     showPortPage(port);
     if (!link()) return false;
-    folder = dialogs().chooseFolder(this, title);
+    folder = ChooseFolderIn(FileKind::Backups, this, title);
     return !folder.isEmpty();
 }
 
@@ -73,13 +74,15 @@ void TfrmMain::menuBackUpBusClick(QTreeWidgetItem* port) {
     QString folder;
     if (!beginBusCommand(port, "Back Up Bus", folder)) return;
     odel::backup::BackupFolder backup;
+    bool stopped = false;
     {
         BusRun run(this, "Back Up Bus");
         backup = odel::backup::BackUpBus(*link(), port->text(0), modulesOf(port), run.callback());
-        if (run.stopped()) {
-            dialogs().information("Back up stopped: nothing was written.");
-            return;
-        }
+        stopped = run.stopped();
+    }
+    if (stopped) {
+        dialogs().information("Back up stopped: nothing was written.");
+        return;
     }
     QString error;
     if (!odel::backup::WriteBackupFolder(folder, backup, &error)) {

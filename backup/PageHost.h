@@ -62,7 +62,7 @@ class CollectMessages : public odel::ui::Dialogs {
     void messageBox(const QString& text, const QString& caption) override;
     QString openFile(QWidget*, const QString&, const QString&) override { return {}; }
     QString saveFile(QWidget*, const QString&, const QString&) override { return {}; }
-    QString chooseFolder(QWidget*, const QString&) override { return {}; }
+    QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
     int exec(QDialog* dialog) override;
 
   private:

@@ -165,8 +165,8 @@ QString QtDialogs::openFileTitled(QWidget* parent, const QString& title,
                                   const QString& defaultName, const QString& filter) {
     return QFileDialog::getOpenFileName(parent, title, defaultName, filter);
 }
-QString QtDialogs::chooseFolder(QWidget* parent, const QString& title) {
-    return QFileDialog::getExistingDirectory(parent, title);
+QString QtDialogs::chooseFolder(QWidget* parent, const QString& title, const QString& start) {
+    return QFileDialog::getExistingDirectory(parent, title, start);
 }
 int QtDialogs::exec(QDialog* dialog) { return dialog->exec(); }
 

@@ -43,8 +43,10 @@ public:
         (void)title;
         return openFile(parent, defaultName, filter);
     }
-    // A folder chooser; by default the open-file dialog with the title as its default name.
-    virtual QString chooseFolder(QWidget* parent, const QString& title) {
+    // A folder chooser started in start; by default the open-file dialog with the title as its
+    // default name.
+    virtual QString chooseFolder(QWidget* parent, const QString& title, const QString& start) {
+        (void)start;
         return openFile(parent, title, QString());
     }
     // Shows one of our own forms modally and returns its QDialog result code.
@@ -100,7 +102,7 @@ public:
     QString saveFile(QWidget* parent, const QString& defaultName, const QString& filter) override;
     QString openFileTitled(QWidget* parent, const QString& title, const QString& defaultName,
                            const QString& filter) override;
-    QString chooseFolder(QWidget* parent, const QString& title) override;
+    QString chooseFolder(QWidget* parent, const QString& title, const QString& start) override;
     int exec(QDialog* dialog) override;
     // QProgressDialog, application-modal: nothing else reaches the bus while the run goes on.
     std::unique_ptr<RunProgress> progress(QWidget* parent, const QString& title) override;

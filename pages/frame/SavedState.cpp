@@ -22,6 +22,7 @@ const char* KindKey(FileKind kind) {
         case FileKind::TerminalCommands: return "Folders/terminalCommands";
         case FileKind::FirmwareImages: return "Folders/firmwareImages";
         case FileKind::Recordings: return "Folders/recordings";
+        case FileKind::Backups: return "Folders/backups";
     }
     return "Folders/other";
 }
@@ -69,6 +70,12 @@ QString LastFolder(FileKind kind) {
 void RememberFolder(FileKind kind, const QString& chosenFile) {
     if (chosenFile.isEmpty()) return;
     SavedState()->setValue(KindKey(kind), QFileInfo(chosenFile).absolutePath());
+}
+
+QString ChooseFolderIn(FileKind kind, QWidget* parent, const QString& title) {
+    const QString folder = dialogs().chooseFolder(parent, title, LastFolder(kind));
+    RememberFolder(kind, folder);
+    return folder;
 }
 
 QString OpenFileIn(FileKind kind, QWidget* parent, const QString& defaultName,

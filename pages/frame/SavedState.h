@@ -25,7 +25,14 @@ QString SetAsideCorruptState();
 QString PortKey(const QString& portName);
 
 // The kinds of file the program asks for; each remembers the folder last used.
-enum class FileKind { SettingsFiles, TreeListings, TerminalCommands, FirmwareImages, Recordings };
+enum class FileKind {
+    SettingsFiles,
+    TreeListings,
+    TerminalCommands,
+    FirmwareImages,
+    Recordings,
+    Backups
+};
 
 // The file dialogs of the dialog seam, started in the folder last used for this kind; a chosen
 // file's folder is remembered. A defaultName with a folder of its own is left as it is.
@@ -33,6 +40,8 @@ QString OpenFileIn(FileKind kind, QWidget* parent, const QString& defaultName,
                    const QString& filter, const QString& title = {});
 QString SaveFileIn(FileKind kind, QWidget* parent, const QString& defaultName,
                    const QString& filter);
+// The folder chooser of the dialog seam, started beside the folder chosen last time.
+QString ChooseFolderIn(FileKind kind, QWidget* parent, const QString& title);
 // The folder last used for kind (empty if none), and remembering one from a chosen file.
 QString LastFolder(FileKind kind);
 void RememberFolder(FileKind kind, const QString& chosenFile);

@@ -113,6 +113,10 @@ TEST_F(BusBackupWindow, CancelInTheProgressWindowStopsBetweenModules) {
                 QTest::mouseClick(view->btRestore, Qt::LeftButton);
                 report = view->edtReport->toPlainText();
             });
+    QString started;  // where the last folder chooser started: beside the folder chosen before
+    for (const auto& m : rec.shown)
+        if (m.kind == "folder") started = m.caption;
+    EXPECT_EQ(started, QDir(dir.path()).absolutePath());
     EXPECT_EQ(rec.progressSteps.mid(2), (QStringList{"0/2 Restoring (0F)7352 ...",
                                                      "1/2 Restoring (12)7361 ..."}));
     EXPECT_TRUE(report.startsWith("0F 7352 restored\n")) << report.toStdString();

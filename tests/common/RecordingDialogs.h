@@ -14,7 +14,8 @@
 namespace odel::test {
 
 struct ShownMessage {
-    QString kind;  // "error", "warning", "information", "question", "messageBox", "open", "save", "exec"
+    QString kind;  // "error", "warning", "information", "question", "messageBox", "open", "save",
+                   // "folder", "exec", "progress"
     QString text;  // message text, file-dialog default name, or the form's objectName
     QString caption;
 };
@@ -49,6 +50,11 @@ public:
     }
     QString saveFile(QWidget*, const QString& def, const QString&) override {
         shown.push_back({"save", def, {}});
+        return nextFile();
+    }
+    // Recorded as kind "folder" with the title as text and the start folder as caption.
+    QString chooseFolder(QWidget*, const QString& title, const QString& start) override {
+        shown.push_back({"folder", title, start});
         return nextFile();
     }
     int exec(QDialog* d) override {
