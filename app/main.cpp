@@ -4,6 +4,8 @@
 #include <QFile>
 #include <iostream>
 #include <memory>
+#include <set>
+#include <string>
 
 #include "app/AppIdentity.h"
 #include "app/MainWindow.h"
@@ -12,6 +14,19 @@
 #include "sim/SimBus.h"
 
 namespace {
+// The options Qt itself takes (with one dash or two), and those of its X11 platform.
+bool isQtOption(std::string arg) {
+    static const std::set<std::string> names{
+        "platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
+        "qwindowgeometry", "qwindowicon", "qwindowtitle", "reverse", "session", "style",
+        "stylesheet", "widgetcount", "display", "geometry", "title", "name", "visual", "ncols",
+        "cmap", "nograb", "dograb", "sync", "fn", "font", "bg", "background", "fg", "foreground",
+        "btn", "button", "im", "inputstyle", "testability"};
+    arg.erase(0, arg.find_first_not_of('-'));
+    arg = arg.substr(0, arg.find('='));
+    return names.count(arg) > 0;
+}
+
 struct Options {
     std::vector<std::string> ports;
     std::string busFile;
@@ -40,6 +55,10 @@ int parse(int argc, char** argv, Options& o, bool allowExtras) {
                          ->type_name("[BUSFILE]");
     try {
         cli.parse(argc, argv);
+        // Refused here rather than by Qt, which aborts without a display.
+        for (const std::string& extra : cli.remaining())
+            if (extra.size() > 1 && extra[0] == '-' && !isQtOption(extra))
+                throw CLI::ExtrasError({extra});
     } catch (const CLI::ParseError& e) {
         return cli.exit(e);
     }

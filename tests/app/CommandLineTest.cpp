@@ -49,4 +49,10 @@ TEST(CommandLine, UtilityAnswersHelpAndBadOptionsWithoutADisplay) {
     EXPECT_NE(bad.rc, 0);
     EXPECT_NE(bad.rc, -2) << "crashed: " << bad.err.toStdString();
     EXPECT_TRUE(bad.err.contains("not a port name")) << bad.err.toStdString();
+    for (const char* option : {"--bogus", "-x", "--simulate=x --bogus=1"}) {
+        SCOPED_TRACE(option);
+        const Outcome unknown = runWithoutDisplay("odel-utility", QString(option).split(' '));
+        EXPECT_GT(unknown.rc, 0) << "crashed: " << unknown.err.toStdString();
+        EXPECT_TRUE(unknown.err.contains("not expected")) << unknown.err.toStdString();
+    }
 }
