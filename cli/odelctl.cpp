@@ -265,11 +265,25 @@ int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::str
     odel::ModbusMaster modbus(link.get());
     std::uint8_t data[odel::ModbusMaster::kReceiveBufferSize] = {};
     int bytes = 0;
+    // A port lost or faulted on the way is a link failure (exit 2), not a missing answer.
+    const auto linkFailed = [&] {
+        if (Faulted(*link)) return true;  // said by the fault notice
+        if (link->IsOpen()) return false;
+        std::cerr << "odelctl: lost the port " << o.port << "\n";
+        return true;
+    };
+    const auto notSent = [&] {
+        if (!linkFailed()) std::cerr << "odelctl: " << o.port << ": the request was not sent\n";
+        return kUsage;
+    };
+    const auto failed = [&](std::size_t want) {
+        return linkFailed() ? kUsage : ModbusFailed(modbus, slave, want);
+    };
     if (action == "read-coils") {
         const std::size_t want = static_cast<std::size_t>((value + 7) / 8) + 5;
-        if (!modbus.RequestReadCoils(slave, first, value)) return kNoAnswer;
+        if (!modbus.RequestReadCoils(slave, first, value)) return notSent();
         if (!modbus.ReceiveReadCoils(data, sizeof data, bytes))
-            return ModbusFailed(modbus, slave, want);
+            return failed(want);
         if (bytes * 8 < value) {
             std::cerr << "odelctl: short answer from slave " << slave << " ("
                       << modbus.LastAnswerSize() << " of " << want << " bytes)\n";
@@ -280,9 +294,9 @@ int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::str
         std::cout << states << "\n";
     } else if (action == "read-registers") {
         const std::size_t want = static_cast<std::size_t>(2 * value) + 5;
-        if (!modbus.RequestReadRegisters(slave, first, value)) return kNoAnswer;
+        if (!modbus.RequestReadRegisters(slave, first, value)) return notSent();
         if (!modbus.ReceiveReadRegisters(data, sizeof data, bytes))
-            return ModbusFailed(modbus, slave, want);
+            return failed(want);
         if (bytes < 2 * value) {
             std::cerr << "odelctl: short answer from slave " << slave << " ("
                       << modbus.LastAnswerSize() << " of " << want << " bytes)\n";
@@ -298,11 +312,11 @@ int CmdModbus(const LinkOptions& o, const std::string& slaveText, const std::str
         }
         std::cout << out << "\n";
     } else if (action == "write-coil") {
-        if (!modbus.RequestWriteCoil(slave, first, on)) return kNoAnswer;
-        if (!modbus.ReceiveWriteCoil()) return ModbusFailed(modbus, slave, 8);
+        if (!modbus.RequestWriteCoil(slave, first, on)) return notSent();
+        if (!modbus.ReceiveWriteCoil()) return failed(8);
     } else {
-        if (!modbus.RequestWriteRegister(slave, first, value)) return kNoAnswer;
-        if (!modbus.ReceiveWriteRegister()) return ModbusFailed(modbus, slave, 8);
+        if (!modbus.RequestWriteRegister(slave, first, value)) return notSent();
+        if (!modbus.ReceiveWriteRegister()) return failed(8);
     }
     return Faulted(*link) ? kUsage : kOk;
 }

@@ -440,4 +440,19 @@ TEST_F(OdelctlSer2net, RefusedAndMalformedNetworkPortsAreOpenFailures) {
     EXPECT_NE(bad.err.find("not a port name"), std::string::npos) << bad.err;
 }
 
+// A port that vanishes while a Modbus request waits for its answer: exit 2, not "no answer".
+TEST(OdelctlModbus, LostPortIsALinkFailure) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.ok());
+    const std::string path = peer.path();
+    std::thread unplug([&] {
+        peer.waitReceived(8);
+        peer.hangUp();
+    });
+    Result r = RunOdelctl({"modbus", "--timeout", "500", path, "4", "read-registers", "1", "2"});
+    unplug.join();
+    EXPECT_EQ(r.rc, 2);
+    EXPECT_EQ(r.err, "odelctl: lost the port " + path + "\n");
+}
+
 }  // namespace
