@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "pages/frame/Dialogs.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
@@ -70,8 +71,7 @@ void AiChannelGrid::buildChannelGrid(QWidget* parent, const std::vector<AiRange>
     auto* row2 = new QHBoxLayout;
     auto button = [this](QHBoxLayout* row, const char* name, const char* text,
                          const std::function<void()>& onClick) {
-        auto* b = new QPushButton(text, gbChannelSetup);
-        b->setObjectName(name);
+        QPushButton* b = makeButton(name, text, gbChannelSetup);
         b->setMinimumWidth(b->sizeHint().width() + 12);
         QObject::connect(b, &QPushButton::clicked, b, [onClick] { onClick(); });
         row->addWidget(b);

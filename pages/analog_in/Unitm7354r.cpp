@@ -86,8 +86,7 @@ void TfrmM7354R::buildCalibration() {
     gbAICalibration->setObjectName("gbAICalibration");
     auto* h = new QHBoxLayout(gbAICalibration);
     auto button = [this, h](const char* name, const char* text, void (TfrmM7354R::*slot)()) {
-        auto* b = new QPushButton(text, gbAICalibration);
-        b->setObjectName(name);
+        QPushButton* b = makeButton(name, text, gbAICalibration);
         connect(b, &QPushButton::clicked, this, slot);
         h->addWidget(b);
         return b;

@@ -24,6 +24,7 @@
 #include "pages/frame/GeneralSettingGroup.h"
 #include "pages/frame/NumberText.h"
 #include "pages/frame/Pause.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
@@ -120,8 +121,7 @@ void TfrmM7361::buildDataArea() {
 
     auto* steps = new QHBoxLayout;
     auto step = [&](const char* name, const char* arrow, const char* hint, int sign, int part) {
-        auto* b = new QPushButton(arrow, area);
-        b->setObjectName(name);
+        QPushButton* b = makeButton(name, arrow, area);
         b->setToolTip(hint);
         b->setFixedWidth(40);
         connect(b, &QPushButton::clicked, this, [this, sign, part] { stepTrackBar(sign, part); });
@@ -160,9 +160,7 @@ void TfrmM7361::buildDataArea() {
 
     auto readOnly = [&](const char* name, const char* label, int row) {
         grid->addWidget(new QLabel(label, area), row, 0);
-        auto* e = new QLineEdit("0.0", area);
-        e->setObjectName(name);
-        e->setReadOnly(true);
+        QLineEdit* e = makeReadOnlyEdit(name, "0.0", area);
         e->setFixedWidth(90);
         grid->addWidget(e, row, 1);
         return e;

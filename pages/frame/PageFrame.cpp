@@ -22,18 +22,13 @@
 #include "pages/frame/Pause.h"
 #include "pages/frame/StatusPanels.h"
 #include "pages/frame/Unitmwf.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
 namespace {
 std::string str(const QString& s) {
     return s.toStdString();
-}
-QString qstr(const std::string& s) {
-    return QString::fromStdString(s);
-}
-QString hex2(int n) {
-    return QString::asprintf("%02X", n);
 }
 // Two hex digits as a number; -1 when they are not.
 int fromHex(const std::string& s) {

@@ -10,6 +10,7 @@
 
 #include "device/Digital.h"
 #include "pages/frame/Lamp.h"
+#include "pages/frame/Widgets.h"
 
 namespace odel::ui {
 
@@ -39,9 +40,7 @@ void TfrmM7385Mod::buildPage() {
         lamps = makeLamps(g, lampName, lampCaption, 8);
         for (int i = 0; i < static_cast<int>(lamps.size()); ++i)
             rows->addWidget(lamps[i], i / 4, i % 4);
-        hex = new QLineEdit(g);
-        hex->setObjectName(hexName);
-        hex->setReadOnly(true);
+        hex = makeReadOnlyEdit(hexName, {}, g);
         hex->setFixedWidth(56);
         rows->setColumnMinimumWidth(4, 4);
         rows->addWidget(hex, 0, 5, 2, 1, Qt::AlignVCenter);
