@@ -97,6 +97,19 @@ QString OpenFailureReason(odel::SerialPort::OpenError why) {
     }
 }
 
+// Why an open link did not take its line settings or time-out.
+QString SettingFailureReason(const odel::SerialPort& port, int baud) {
+    switch (port.LastLinkFault()) {
+        case odel::SerialPort::LinkFault::SendsWithoutEnd: return "the device server sends without end";
+        case odel::SerialPort::LinkFault::DoesNotRead: return "the device server does not read";
+        case odel::SerialPort::LinkFault::None: break;
+    }
+    if (!port.IsOpen()) return "the device server closed the connection (its port may be in use)";
+    if (!odel::SerialPort::IsSupportedBaud(baud))
+        return QString("unsupported baud rate %1").arg(baud);
+    return "the line settings were not taken";
+}
+
 // A port given on the command line that cannot be opened now: listed greyed, the reason as tip.
 void SetPortUnavailable(QTreeWidgetItem* node, const QString& reason) {
     node->setForeground(0, QApplication::palette().color(QPalette::Disabled, QPalette::Text));
@@ -376,7 +389,8 @@ void TfrmMain::RefreshComPort(const QString& portName) {
         link_.reset();  // closes the port
     if (!link_ && portName != "PC") {
         auto port = std::make_unique<odel::SerialPort>(portName.toStdString());
-        if (port->Open() && port->SetLineSettings(9600, 8, 0, 0) && port->SetTimeout(80)) {
+        const bool opened = port->Open();
+        if (opened && port->SetLineSettings(9600, 8, 0, 0) && port->SetTimeout(80)) {
             link_ = std::move(port);
             if (linkObserver_) link_->SetObserver(linkObserver_);
             link_->SetLineSettingsNotice(
@@ -392,7 +406,8 @@ void TfrmMain::RefreshComPort(const QString& portName) {
             });
         } else {
             // The open failure's message, and on a second line what went wrong.
-            const QString reason = OpenFailureReason(port->LastOpenError());
+            const QString reason = opened ? SettingFailureReason(*port, 9600)
+                                          : OpenFailureReason(port->LastOpenError());
             port.reset();
             dialogs().error("Open " + portName + " failed!" +
                             (reason.isEmpty() ? QString() : "\n" + reason));
@@ -458,7 +473,8 @@ void TfrmMain::ApplyComSettings() {
     int index = combo->currentIndex();
     if (index >= 0 && combo->currentText() != combo->itemText(index)) index = -1;
     const int baud = TfrmComSet::BaudOfIndex(index);
-    link_->SetLineSettings(baud, 8, 0, 0);
+    QString problem;
+    if (!link_->SetLineSettings(baud, 8, 0, 0)) problem = SettingFailureReason(*link_, baud);
 
     bool ok = false;
     int timeout = frmComSet_->EditTimeOut->text().toInt(&ok, 10);
@@ -468,7 +484,9 @@ void TfrmMain::ApplyComSettings() {
         frmComSet_->EditTimeOut->setText("80");
         timeout = 80;
     }
-    link_->SetTimeout(timeout);
+    if (!link_->SetTimeout(timeout) && problem.isEmpty()) problem = "the time-out was not taken";
+    if (!problem.isEmpty())
+        dialogs().warning(QString::fromStdString(link_->GetPortName()) + ": " + problem);
     auto state = SavedState();
     const QString key = "Ports/" + PortKey(QString::fromStdString(link_->GetPortName()));
     state->setValue(key + "/baud", baud);

@@ -155,6 +155,23 @@ TEST_F(NetworkPortTest, AFloodingServerClosesTheLinkWithTheReason) {
     EXPECT_EQ(flood.connections(), 1);
 }
 
+// A device server that takes the telnet start but never answers a port setting: the open
+// failure says why on its second line.
+TEST_F(NetworkPortTest, ASettingNeverAnsweredFailsTheOpenWithTheReason) {
+    odel::test::HostileServer mute([](int fd, const std::atomic<bool>& stop) {
+        odel::test::HostileServer::Send(fd, odel::test::kTelnetAgree);
+        odel::test::HostileServer::Await(fd, "never", stop);
+    });
+    const QString url = QString::fromStdString(mute.url("rfc2217"));
+    win = std::make_unique<odel::ui::TfrmMain>(QStringList{url}, false);
+    tree = win->treeviewModule;
+    tree->setCurrentItem(root()->child(0));
+    win->ShowCOMForm(url);
+    EXPECT_EQ(rec.texts("error"),
+              QStringList{"Open " + url + " failed!\nthe line settings were not taken"});
+    EXPECT_EQ(win->link(), nullptr);
+}
+
 TEST_F(NetworkPortTest, AddNetworkPortListsTheServerAndOpensIt) {
     serve();
     const int tcpPort = QString(rfc()).section(':', -1).toInt();

@@ -24,6 +24,9 @@ inline std::string B(std::initializer_list<int> list) {
     return s;
 }
 
+// A device server's telnet start: it takes binary mode and the port options both ways.
+inline const std::string kTelnetAgree = B({255, 253, 0, 255, 253, 44, 255, 251, 0, 255, 251, 3});
+
 class HostileServer {
   public:
     using Serve = std::function<void(int fd, const std::atomic<bool>& stop)>;
