@@ -1,14 +1,27 @@
-// Ports on 127.0.0.1 for the servers the tests start themselves (ser2net, mosquitto).
+// Ports on 127.0.0.1 for the servers the tests start themselves (ser2net, mosquitto), and the
+// starting of those servers.
 #pragma once
 
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include "common/Slurp.h"
+
+extern char** environ;
 
 namespace odel::test {
 
@@ -44,6 +57,46 @@ inline bool Listening(int port) {
         }
     }
     return false;
+}
+
+// Runs a program with stdout and stderr appended to the log. With pid, it is left running and
+// its id stored; without, it is waited for and true means exit status 0.
+inline bool Spawn(const std::vector<std::string>& args, const std::string& log, pid_t* pid) {
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t child = -1;
+    const int rc = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return false;
+    if (pid) {
+        *pid = child;
+        return true;
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Waits up to 10 s until every port listens while the server runs. Empty when they do; else why
+// not: "NAME ended: " with its log (pid is then -1), or "NAME does not listen".
+inline std::string AwaitListening(const std::string& name, pid_t& pid,
+                                  std::initializer_list<int> ports, const std::string& log) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!std::all_of(ports.begin(), ports.end(), Listening)) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
+            pid = -1;
+            return name + " ended: " + Slurp(log);
+        }
+        if (std::chrono::steady_clock::now() > until) return name + " does not listen";
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return {};
 }
 
 }  // namespace odel::test

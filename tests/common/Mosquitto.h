@@ -5,24 +5,16 @@
 // the same ports.
 #pragma once
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/Loopback.h"
-
-extern char** environ;
 
 namespace odel::test {
 
@@ -49,17 +41,9 @@ class Mosquitto {
         const std::string log = file("mosquitto.log");
         if (!Spawn({"/usr/sbin/mosquitto", "-c", file("mosquitto.conf")}, log, &pid_))
             return fail("cannot start mosquitto");
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!Listening(plainPort_) || !Listening(tlsPort_) || !Listening(clientCertPort_)) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return fail("mosquitto ended: " + Slurp(log));
-            }
-            if (std::chrono::steady_clock::now() > until) return fail("mosquitto does not listen");
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
+        const std::string why =
+            AwaitListening("mosquitto", pid_, {plainPort_, tlsPort_, clientCertPort_}, log);
+        return why.empty() || fail(why);
     }
 
     // SIGTERM: the broker writes its persistence file and ends.
@@ -83,36 +67,6 @@ class Mosquitto {
     std::string clientKey() const { return file("client.key"); }
     std::string file(const std::string& name) const { return dir_ + "/" + name; }
     const std::string& error() const { return error_; }
-
-    // Runs a program to its end with stdout and stderr in the log file; true on exit status 0.
-    static bool Spawn(const std::vector<std::string>& args, const std::string& log, pid_t* pid) {
-        std::vector<char*> argv;
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                         0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        pid_t child = -1;
-        const int rc = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) return false;
-        if (pid) {
-            *pid = child;
-            return true;
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
 
   private:
     bool prepare() {

@@ -9,11 +9,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "common/Slurp.h"
 
 namespace odel::test {
 
@@ -72,12 +72,7 @@ struct OdelctlProcess {
         return r;
     }
 
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    static std::string Slurp(const std::string& path) { return odel::test::Slurp(path); }
 };
 
 }  // namespace odel::test

@@ -6,10 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "common/Slurp.h"
 
 extern char** environ;
 
@@ -20,13 +20,6 @@ struct Result {
     std::string out;
     std::string err;
 };
-
-inline std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 // Runs build/bin/odelctl with the arguments; stdout and stderr are captured in files.
 inline Result RunOdelctl(const std::vector<std::string>& args) {

@@ -2,24 +2,16 @@
 // port and one telnet port with COM-PORT-OPTION. Stopped and started again on the same ports.
 #pragma once
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "common/Loopback.h"
-
-extern char** environ;
 
 namespace odel::test {
 
@@ -56,29 +48,10 @@ class Ser2net {
         std::ofstream(yaml) << Connection("raw", "tcp", rawPort_)
                             << Connection("rfc", "telnet(rfc2217),tcp", rfcPort_);
         const std::string log = dir_ + "/ser2net.log";
-        std::vector<std::string> args = {exe, "-n", "-u", "-c", yaml, "-P", dir_ + "/pid"};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                         0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        const int rc = posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) return fail("cannot start ser2net");
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!Listening(rawPort_) || !Listening(rfcPort_)) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return fail("ser2net ended: " + Slurp(log));
-            }
-            if (std::chrono::steady_clock::now() > until) return fail("ser2net does not listen");
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
+        if (!Spawn({exe, "-n", "-u", "-c", yaml, "-P", dir_ + "/pid"}, log, &pid_))
+            return fail("cannot start ser2net");
+        const std::string why = AwaitListening("ser2net", pid_, {rawPort_, rfcPort_}, log);
+        return why.empty() || fail(why);
     }
 
     void stop() {
@@ -101,13 +74,6 @@ class Ser2net {
             << "  connector: serialdev," << device_ << ",9600n81,local\n"
             << "  options:\n    kickolduser: true\n";
         return out.str();
-    }
-
-    static std::string Slurp(const std::string& path) {
-        std::ifstream in(path);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
     }
 
     bool fail(std::string why) {
