@@ -8,6 +8,7 @@
 #include <map>
 #include <thread>
 
+#include "common/LogBus.h"
 #include "common/Mosquitto.h"
 #include "common/MqttSubscriber.h"
 #include "common/OdelctlProcess.h"
@@ -33,21 +34,9 @@ class MqttLogTest : public ::testing::Test {
     }
 
     void SetUp() override {
-        odel::sim::BusDescription bus;
-        ModuleState ai = *odel::sim::makeModule("7352R", 0x01);
-        ai.ranges = {0x08, 0x08, 0x08, 0x0B, 0x08, 0x08, 0x08, 0x08};
-        ai.values = {1.5, 0, 0, -250.25, 0, 0, 0, 0};
-        ModuleState mod = *odel::sim::makeModule("7352R", 0x04);
-        mod.format |= 0x04;  // Modbus
-        mod.ranges = {0x08, 0x0D, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08};
-        mod.values = {0, 10, 0, 0, 0, 0, 0, 0};
         ModuleState counter = *odel::sim::makeModule("7320", 0x07);
         counter.counts = {1234, 0};
-        ModuleState dio = *odel::sim::makeModule("7382", 0x15);
-        dio.digitalInputs = 0x41;
-        for (ModuleState* m : {&ai, &mod, &counter, &dio}) m->live = false;
-        bus.modules = {ai, mod, counter, dio};
-        ASSERT_TRUE(sim_.start(bus)) << sim_.error();
+        ASSERT_TRUE(sim_.start(odel::test::LogBus({counter}))) << sim_.error();
         port_ = sim_.slavePath();
         ASSERT_EQ(port_.rfind("/dev/pts/", 0), 0u);
         prefix_ = "odel/hall_2/pts_" + port_.substr(9) + "/";

@@ -9,11 +9,10 @@
 #include <sstream>
 #include <thread>
 
+#include "common/LogBus.h"
 #include "common/OdelctlProcess.h"
 #include "scope/IsoTime.h"
 #include "sim/SimBus.h"
-
-using odel::sim::ModuleState;
 
 namespace {
 
@@ -35,19 +34,7 @@ Proc RunLog(const std::vector<std::string>& args, long fileLimit = 0) {
 class LogCliTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        odel::sim::BusDescription bus;
-        ModuleState ai = *odel::sim::makeModule("7352R", 0x01);
-        ai.ranges = {0x08, 0x08, 0x08, 0x0B, 0x08, 0x08, 0x08, 0x08};
-        ai.values = {1.5, 0, 0, -250.25, 0, 0, 0, 0};
-        ModuleState mod = *odel::sim::makeModule("7352R", 0x04);
-        mod.format |= 0x04;  // Modbus
-        mod.ranges = {0x08, 0x0D, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08};
-        mod.values = {0, 10, 0, 0, 0, 0, 0, 0};
-        ModuleState dio = *odel::sim::makeModule("7382", 0x15);
-        dio.digitalInputs = 0x41;
-        for (ModuleState* m : {&ai, &mod, &dio}) m->live = false;
-        bus.modules = {ai, mod, dio};
-        ASSERT_TRUE(sim.start(bus)) << sim.error();
+        ASSERT_TRUE(sim.start(odel::test::LogBus())) << sim.error();
         port = sim.slavePath();
     }
     std::vector<std::string> Args(std::vector<std::string> more) {
