@@ -1,5 +1,5 @@
-// build/bin/odelctl as a child process with stdout and stderr in files, for tests that signal it
-// while it runs.
+// build/bin/odelctl as a child process with stdout and stderr in files: run to its end (Run), or
+// started and waited for by tests that signal it while it runs (Start, Wait).
 #pragma once
 
 #include <fcntl.h>
