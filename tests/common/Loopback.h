@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -80,6 +81,15 @@ inline bool Spawn(const std::vector<std::string>& args, const std::string& log, 
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Ends a server started with a pid: SIGTERM, then waits for it. pid is -1 afterwards.
+inline void Stop(pid_t& pid) {
+    if (pid <= 0) return;
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    pid = -1;
 }
 
 // Waits up to 10 s until every port listens while the server runs. Empty when they do; else why

@@ -5,8 +5,6 @@
 // the same ports.
 #pragma once
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -47,13 +45,7 @@ class Mosquitto {
     }
 
     // SIGTERM: the broker writes its persistence file and ends.
-    void stop() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-    }
+    void stop() { Stop(pid_); }
 
     int plainPort() const { return plainPort_; }
     int tlsPort() const { return tlsPort_; }

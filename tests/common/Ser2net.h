@@ -2,8 +2,6 @@
 // port and one telnet port with COM-PORT-OPTION. Stopped and started again on the same ports.
 #pragma once
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -54,13 +52,7 @@ class Ser2net {
         return why.empty() || fail(why);
     }
 
-    void stop() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-    }
+    void stop() { Stop(pid_); }
 
     std::string rawUrl() const { return "tcp://127.0.0.1:" + std::to_string(rawPort_); }
     std::string rfcUrl() const { return "rfc2217://127.0.0.1:" + std::to_string(rfcPort_); }
