@@ -27,12 +27,13 @@
 #include <cmath>
 #include <limits>
 
-#include "pages/Dispatch.h"
 #include "app/TreeImages.h"
 #include "device/SerialPort.h"
+#include "pages/Dispatch.h"
 #include "pages/frame/BusyCursor.h"
 #include "pages/frame/Dialogs.h"
 #include "pages/frame/Pause.h"
+#include "pages/frame/SavedState.h"
 #include "pages/frame/Widgets.h"
 #include "scope/Interval.h"
 
@@ -144,6 +145,7 @@ TfrmDataScope* TfrmDataScope::Open(const QString& port, const std::vector<ScopeM
     if (!w) {
         w = new TfrmDataScope(port, modules, std::move(link), parent);
         openWindows().insert(port, w);
+        PlaceToolWindow(w, "DataScope", parent ? parent->window() : nullptr);
     }
     w->show();
     w->raise();
@@ -274,6 +276,7 @@ TfrmDataScope::~TfrmDataScope() {
 
 void TfrmDataScope::closeEvent(QCloseEvent* event) {
     stopSampling();
+    SaveWindowGeometry(this, "DataScope");
     event->accept();
 }
 

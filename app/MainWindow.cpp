@@ -849,11 +849,7 @@ void TfrmMain::menuBusMonitorClick() {
         busMonitor_ = new TfrmBusMonitor([this](odel::TrafficObserver* o) { SetLinkObserver(o); },
                                          [this] { return link_.get(); }, this);
         busMonitor_->setAttribute(Qt::WA_QuitOnClose, false);
-        if (!RestoreWindowGeometry(busMonitor_, "BusMonitor")) {
-            // Beside the main window where the screen has room, else inside the screen.
-            busMonitor_->move(frameGeometry().topRight() + QPoint(8, 0));
-            KeepOnScreen(busMonitor_);
-        }
+        PlaceToolWindow(busMonitor_, "BusMonitor", this);
     }
     busMonitor_->show();
     busMonitor_->raise();

@@ -110,6 +110,12 @@ bool RestoreWindowGeometry(QWidget* window, const QString& key) {
     return true;
 }
 
+void PlaceToolWindow(QWidget* window, const QString& key, const QWidget* beside) {
+    if (RestoreWindowGeometry(window, key)) return;
+    if (beside) window->move(beside->frameGeometry().topRight() + QPoint(8, 0));
+    KeepOnScreen(window);
+}
+
 void KeepOnScreen(QWidget* window) {
     QRect r = window->geometry();
     // The screen that shows most of the window; none that shows a usable part of it means the

@@ -51,5 +51,8 @@ void RememberFolder(FileKind kind, const QString& chosenFile);
 void SaveWindowGeometry(QWidget* window, const QString& key);
 bool RestoreWindowGeometry(QWidget* window, const QString& key);
 void KeepOnScreen(QWidget* window);
+// A tool window where it was left (key), or else beside `beside` where the screen has room,
+// else inside the screen.
+void PlaceToolWindow(QWidget* window, const QString& key, const QWidget* beside);
 
 }  // namespace odel::ui

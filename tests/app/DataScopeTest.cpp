@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -15,6 +16,7 @@
 
 #include "AppFixture.h"
 #include "app/DataScopeWindow.h"
+#include "pages/frame/SavedState.h"
 
 namespace {
 
@@ -212,6 +214,25 @@ TEST_F(DataScopeTest, FullDiskStopsTheRecordingWithAMessageWhileSamplingGoesOn) 
     EXPECT_LE(text.size(), 200u);
     EXPECT_EQ(text.back(), '\n');  // whole rows only
     EXPECT_GE(std::count(text.begin(), text.end(), '\n'), 4);
+    w->close();
+}
+
+// The window opens where it was left; a place on no screen is brought back onto one.
+TEST_F(DataScopeTest, OpensWhereItWasLeftKeptOnScreen) {
+    odel::ui::SavedState()->setValue("DataScope/geometry", QRect(-4000, 100, 600, 400));
+    TfrmDataScope* w = open();
+    ASSERT_NE(w, nullptr);
+    const QRect avail = w->screen()->availableGeometry();
+    EXPECT_TRUE(avail.contains(w->geometry())) << w->geometry().x() << "," << w->geometry().y();
+    w->setGeometry(QRect(avail.left(), avail.top() + 10, 500, 350));  // grown to its minimum
+    const QRect left = w->geometry();
+    ASSERT_TRUE(avail.contains(left));
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(TfrmDataScope::Find(port()), nullptr);
+    w = open();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->geometry(), left);
     w->close();
 }
 
