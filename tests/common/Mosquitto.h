@@ -5,6 +5,7 @@
 // the same ports.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -114,6 +115,20 @@ class Mosquitto {
     int plainPort_ = 0, tlsPort_ = 0, clientCertPort_ = 0;
     bool prepared_ = false;
     pid_t pid_ = -1;
+};
+
+// A test suite with one broker for all its tests, started before the first.
+class BrokerSuite : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        broker_ = new Mosquitto;
+        if (!broker_->start()) FAIL() << broker_->error();
+    }
+    static void TearDownTestSuite() {
+        delete broker_;
+        broker_ = nullptr;
+    }
+    static inline Mosquitto* broker_ = nullptr;
 };
 
 }  // namespace odel::test

@@ -22,17 +22,8 @@ using odel::test::Received;
 
 namespace {
 
-class MqttLogTest : public ::testing::Test {
+class MqttLogTest : public odel::test::BrokerSuite {
   protected:
-    static void SetUpTestSuite() {
-        broker_ = new Mosquitto;
-        if (!broker_->start()) FAIL() << broker_->error();
-    }
-    static void TearDownTestSuite() {
-        delete broker_;
-        broker_ = nullptr;
-    }
-
     void SetUp() override {
         ModuleState counter = *odel::sim::makeModule("7320", 0x07);
         counter.counts = {1234, 0};
@@ -80,12 +71,10 @@ class MqttLogTest : public ::testing::Test {
         return out;
     }
 
-    static Mosquitto* broker_;
     odel::sim::SimBus sim_;
     std::string port_, prefix_, csv_;
 };
 
-Mosquitto* MqttLogTest::broker_ = nullptr;
 
 bool Any(const std::vector<Received>& v, const std::string& topic) {
     for (const auto& m : v)

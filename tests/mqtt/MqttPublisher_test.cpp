@@ -21,17 +21,8 @@ namespace {
 const char* kStatus = "odel/test/ttyS9/status";
 const char* kDropped = "odel/test/ttyS9/dropped";
 
-class MqttPublisherTest : public ::testing::Test {
+class MqttPublisherTest : public odel::test::BrokerSuite {
   protected:
-    static void SetUpTestSuite() {
-        broker_ = new Mosquitto;
-        if (!broker_->start()) FAIL() << broker_->error();
-    }
-    static void TearDownTestSuite() {
-        delete broker_;
-        broker_ = nullptr;
-    }
-
     PublisherOptions Options(const std::string& url) {
         PublisherOptions o;
         std::string error;
@@ -61,12 +52,9 @@ class MqttPublisherTest : public ::testing::Test {
         return out;
     }
 
-    static Mosquitto* broker_;
     std::mutex logMutex_;
     std::vector<std::string> log_;
 };
-
-Mosquitto* MqttPublisherTest::broker_ = nullptr;
 
 }  // namespace
 
