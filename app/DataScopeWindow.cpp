@@ -505,7 +505,7 @@ void TfrmDataScope::buildChart() {
         chart->addSeries(s);
         s->attachAxis(timeAxis_);
         s->attachAxis(axis);
-        series_.push_back(s);
+        series_.push_back({s});
         axisOfTrace_.push_back(axis);
         auto* name = new QTableWidgetItem(QString::fromStdString(column));
         QPixmap swatch(12, 12);
@@ -518,8 +518,23 @@ void TfrmDataScope::buildChart() {
     }
 }
 
+namespace {
+// More pieces than this in view are drawn joined from the last one on: at that density a gap
+// would be narrower than the line.
+constexpr std::size_t kMostPieces = 64;
+}  // namespace
+
+std::vector<QList<QPointF>> TfrmDataScope::drawnPieces(std::size_t trace) const {
+    std::vector<QList<QPointF>> out;
+    if (trace >= series_.size()) return out;
+    for (const QLineSeries* s : series_[trace])
+        if (s->count() > 0) out.push_back(s->points());
+    return out;
+}
+
 // The kept points of every trace in the visible time range into its series, at most a minimum
-// and a maximum per pixel column (gaps left out), and the ranges when the view follows the data.
+// and a maximum per pixel column, broken where reads failed, and the ranges when the view follows
+// the data.
 void TfrmDataScope::refreshChart() {
     const double started = ThreadCpuMs();
     dirty_ = false;
@@ -556,13 +571,14 @@ void TfrmDataScope::refreshChart() {
         auto first = std::lower_bound(p.begin(), p.end(), x0,
                                       [](const sc::TracePoint& q, double t) { return q.t < t; });
         if (first != p.begin()) --first;
-        QList<QPointF> pts;
-        pts.reserve(static_cast<qsizetype>(2 * columns + 4));
+        std::vector<QList<QPointF>> pieces(1);
+        pieces[0].reserve(static_cast<qsizetype>(2 * columns + 4));
         double columnEnd = -inf;  // the time where the current column ends
         const sc::TracePoint* lo = nullptr;
         const sc::TracePoint* hi = nullptr;
         auto flush = [&] {
             if (!lo) return;
+            QList<QPointF>& pts = pieces.back();
             const bool loFirst = lo->t <= hi->t;
             pts.append(QPointF(loFirst ? lo->t : hi->t, loFirst ? lo->v : hi->v));
             if (lo != hi) pts.append(QPointF(loFirst ? hi->t : lo->t, loFirst ? hi->v : lo->v));
@@ -571,7 +587,11 @@ void TfrmDataScope::refreshChart() {
         double yLo = inf, yHi = -inf;
         for (auto it = first; it != p.end() && it->t <= until; ++it) {
             const double v = it->v;
-            if (std::isnan(v)) continue;
+            if (std::isnan(v)) {  // a failed read ends the piece
+                flush();
+                if (!pieces.back().isEmpty() && pieces.size() < kMostPieces) pieces.emplace_back();
+                continue;
+            }
             if (it->t >= columnEnd) {
                 flush();
                 columnEnd = x0 + (std::floor((it->t - x0) / step) + 1) * step;
@@ -587,7 +607,19 @@ void TfrmDataScope::refreshChart() {
         yRange[a].first = std::min(yRange[a].first, yLo);
         yRange[a].second = std::max(yRange[a].second, yHi);
         flush();
-        series_[i]->replace(pts);
+        if (pieces.size() > 1 && pieces.back().isEmpty()) pieces.pop_back();
+        std::vector<QLineSeries*>& parts = series_[i];
+        while (parts.size() < pieces.size()) {
+            // One more piece of the same line: its pen, its axes, not in any legend.
+            auto* s = new QLineSeries;
+            chartView->chart()->addSeries(s);
+            s->setPen(parts[0]->pen());  // after adding: the chart's theme gives a new series its own
+            s->attachAxis(timeAxis_);
+            s->attachAxis(axisOfTrace_[i]);
+            parts.push_back(s);
+        }
+        for (std::size_t k = 0; k < parts.size(); ++k)
+            parts[k]->replace(k < pieces.size() ? pieces[k] : QList<QPointF>());
     }
     if (following_) {
         for (std::size_t a = 0; a < axes_.size(); ++a) {

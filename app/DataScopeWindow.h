@@ -110,6 +110,8 @@ class TfrmDataScope : public QWidget {
     const odel::scope::Sampler& sampler() const { return sampler_; }
     const std::vector<odel::scope::ModuleInfo>& modules() const { return infos_; }
     const std::vector<odel::scope::Trace>& traces() const { return traces_; }
+    // The pieces trace i is drawn in now, each without its failed reads, in time order.
+    std::vector<QList<QPointF>> drawnPieces(std::size_t trace) const;
     // CPU time of the last chart refresh (series, ranges, legend).
     double lastRefreshMs() const { return lastRefreshMs_; }
     // Ticks input i of module m in the picker.
@@ -150,7 +152,8 @@ class TfrmDataScope : public QWidget {
     odel::scope::CsvWriter writer_;
     QString recordPath_;
     std::vector<odel::scope::Trace> traces_;
-    std::vector<QLineSeries*> series_;
+    // Per trace its line, in pieces between failed reads; the first piece is the legend's.
+    std::vector<std::vector<QLineSeries*>> series_;
     std::vector<QValueAxis*> axisOfTrace_;
     std::vector<QValueAxis*> axes_;
     QDateTimeAxis* timeAxis_ = nullptr;

@@ -140,6 +140,14 @@ TEST_F(DataScopeTest, SamplesRecordsWithAMarkAndExportsTheChart) {
     EXPECT_EQ(ai->text(2), "2");
     EXPECT_EQ(w->sampler().Status()[0].failures, 2u);
     EXPECT_TRUE(w->sampler().Status()[0].lastOk);
+    // Drawn as a gap: the line stops at the last good read and starts again at the next one.
+    w->tmrRepaintTimer();
+    const std::vector<QList<QPointF>> pieces = w->drawnPieces(0);
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_GE(pieces[1].first().x() - pieces[0].last().x(), 250.0);  // two missed 100 ms sweeps
+    for (const auto& piece : pieces)
+        for (const QPointF& p : piece) EXPECT_EQ(p.y(), 2.5);
+    EXPECT_EQ(w->drawnPieces(1).size(), 1u);  // the other module's line runs on
     bus.setFault(bus.findModule(d::k7352R), odel::sim::Fault::NoReply, "#", 1);
     for (int i = 0; i < 100 && w->sampler().Status()[0].failures < 3; ++i) QTest::qWait(10);
     EXPECT_FALSE(w->sampler().Status()[0].lastOk);
