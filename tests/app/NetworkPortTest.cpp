@@ -172,6 +172,29 @@ TEST_F(NetworkPortTest, ASettingNeverAnsweredFailsTheOpenWithTheReason) {
     EXPECT_EQ(win->link(), nullptr);
 }
 
+// The same server answering the opening settings but not a later baud rate: the COM page's
+// change is not taken, and a warning says so when it is applied.
+TEST_F(NetworkPortTest, ABaudRateNotTakenIsAWarning) {
+    using odel::test::B;
+    using odel::test::HostileServer;
+    HostileServer server([](int fd, const std::atomic<bool>& stop) {
+        HostileServer::Send(fd, odel::test::kTelnetAgree);
+        if (!HostileServer::Await(fd, B({255, 250, 44, 4, 1, 255, 240}), stop)) return;
+        HostileServer::Send(fd, odel::test::kTelnetTaken9600);
+        HostileServer::Await(fd, "never", stop);
+    });
+    const QString url = QString::fromStdString(server.url("rfc2217"));
+    win = std::make_unique<odel::ui::TfrmMain>(QStringList{url}, false);
+    tree = win->treeviewModule;
+    tree->setCurrentItem(root()->child(0));
+    win->ShowCOMForm(url);
+    ASSERT_NE(win->link(), nullptr);
+    EXPECT_TRUE(rec.shown.empty());
+    win->frmComSet()->ComboBoxBaudRate->setCurrentIndex(odel::ui::TfrmComSet::BaudIndex(19200));
+    win->ApplyComSettings();
+    EXPECT_EQ(rec.texts("warning"), QStringList{url + ": the line settings were not taken"});
+}
+
 TEST_F(NetworkPortTest, AddNetworkPortListsTheServerAndOpensIt) {
     serve();
     const int tcpPort = QString(rfc()).section(':', -1).toInt();

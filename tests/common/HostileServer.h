@@ -26,6 +26,10 @@ inline std::string B(std::initializer_list<int> list) {
 
 // A device server's telnet start: it takes binary mode and the port options both ways.
 inline const std::string kTelnetAgree = B({255, 253, 0, 255, 253, 44, 255, 251, 0, 255, 251, 3});
+// Its answers to the port settings 9600 baud, 8 data bits, no parity, one stop bit.
+inline const std::string kTelnetTaken9600 = B({255, 250, 44, 101, 0, 0, 0x25, 0x80, 255, 240,
+                                               255, 250, 44, 102, 8, 255, 240, 255, 250, 44, 103,
+                                               1, 255, 240, 255, 250, 44, 104, 1, 255, 240});
 
 class HostileServer {
   public:

@@ -21,9 +21,7 @@ using Fault = SerialPort::LinkFault;
 using OpenError = SerialPort::OpenError;
 
 const std::string& kAgree = odel::test::kTelnetAgree;
-const std::string kAnswer9600 = B({255, 250, 44, 101, 0, 0, 0x25, 0x80, 255, 240, 255, 250, 44,
-                                   102, 8, 255, 240, 255, 250, 44, 103, 1, 255, 240, 255, 250,
-                                   44, 104, 1, 255, 240});
+const std::string& kAnswer9600 = odel::test::kTelnetTaken9600;
 
 long ResidentKb() {
     std::ifstream in("/proc/self/statm");
