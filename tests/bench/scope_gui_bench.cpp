@@ -29,6 +29,12 @@ double WallMs() {
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
+// The link as the main window opens it: 9600 baud, 8N1, 80 ms.
+void OpenLink(odel::SerialPort& link) {
+    link.Open();
+    link.SetLineSettings(9600, 8, 0, 0);
+    link.SetTimeout(80);
+}
 }  // namespace
 
 // Two channels of a 7352+, a thermocouple channel of a 7354+ and a counter, sampled live for a
@@ -43,9 +49,7 @@ int Screenshot(const QString& file, int seconds) {
     odel::sim::SimBus sim;
     if (!sim.start(bus)) return 1;
     odel::SerialPort link(sim.slavePath());
-    link.Open();
-    link.SetLineSettings(9600, 8, 0, 0);
-    link.SetTimeout(80);
+    OpenLink(link);
     std::vector<odel::ui::ScopeModuleNode> nodes{{"(01)7352R", "01", "7352R", 0},
                                                  {"(02)7354R", "02", "7354R", 0},
                                                  {"(07)7320", "07", "7320", 0}};
@@ -75,9 +79,7 @@ int main(int argc, char** argv) {
     odel::sim::SimBus sim;
     if (!sim.start(bus)) return 1;
     odel::SerialPort link(sim.slavePath());
-    link.Open();
-    link.SetLineSettings(9600, 8, 0, 0);
-    link.SetTimeout(80);
+    OpenLink(link);
     std::vector<odel::ui::ScopeModuleNode> nodes{{"(01)7352R", "01", "7352R", 0},
                                                  {"(02)7352R", "02", "7352R", 0}};
     odel::ui::TfrmDataScope w("sim", nodes, [&link] { return &link; });
